@@ -1,0 +1,161 @@
+#include "document/weapon_file.h"
+
+#include "document/code_page.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+WeaponFileResult failure(WeaponFileStatus status, const QString &reason, NodeIndex node = 0)
+{
+    return {status, node, reason};
+}
+
+QString shown(const QString &token)
+{
+    constexpr int kLongest = 40;
+    return token.size() > kLongest ? token.left(kLongest) + QStringLiteral("...") : token;
+}
+
+WeaponFileResult addFailure(const AddResult &result, const QString &key)
+{
+    if (result.error == AddError::Full) {
+        return failure(WeaponFileStatus::TooManyNodes,
+                       QStringLiteral("The file holds more than %1 tokens.").arg(kMaxNodes));
+    }
+    return failure(WeaponFileStatus::RepeatedKey,
+                   QStringLiteral("The key \"%1\" appears more than once.").arg(shown(key)));
+}
+
+WeaponFileResult unwritable(NodeIndex index, const QString &why)
+{
+    return failure(WeaponFileStatus::UnwritableText,
+                   QStringLiteral("Node %1 holds %2, which the file cannot keep.").arg(index).arg(why),
+                   index);
+}
+
+} // namespace
+
+WeaponFileResult read_first_line(const QString &path, QByteArray &line)
+{
+    line.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return failure(WeaponFileStatus::CannotRead,
+                       QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
+    }
+    constexpr qint64 kChunk = 1 << 16;
+    bool readAny = false;
+    while (true) {
+        const QByteArray chunk = file.read(kChunk);
+        if (chunk.isEmpty()) {
+            if (file.error() != QFileDevice::NoError) {
+                return failure(WeaponFileStatus::CannotRead,
+                               QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
+            }
+            break;
+        }
+        readAny = true;
+        const qsizetype cr = chunk.indexOf('\r');
+        if (cr >= 0) {
+            line.append(chunk.left(cr));
+            break;
+        }
+        line.append(chunk);
+    }
+    if (!readAny)
+        return failure(WeaponFileStatus::Empty, QStringLiteral("The file is empty."));
+    return {};
+}
+
+WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
+{
+    if (firstLine.isEmpty())
+        return failure(WeaponFileStatus::Empty, QStringLiteral("The file's first line is empty."));
+    const QString line = code_page::decode(firstLine);
+    const QList<QStringView> tokens = QStringView(line).split(u'\\');
+    const qsizetype n = tokens.size() - 1;
+    const QString header = tokens[0].toString();
+    const AddResult root = tree.addRoot(header);
+    if (!root)
+        return addFailure(root, header);
+    for (qsizetype i = 1; i <= n; i += 2) {
+        const QString key = tokens[i].toString();
+        const AddResult keyNode = tree.nodes().Add(header, Relationship::Child, key, key, kImageKey);
+        if (!keyNode)
+            return addFailure(keyNode, key);
+        tree.setBold(tree.count(), true);
+        if (i + 1 > n) {
+            return failure(WeaponFileStatus::KeyWithoutValue,
+                           QStringLiteral("The key \"%1\" has no value.").arg(shown(key)));
+        }
+        const AddResult value = tree.nodes().Add(key, Relationship::Child, std::nullopt,
+                                                 tokens[i + 1].toString(), kImageValue);
+        if (!value)
+            return addFailure(value, key);
+        tree.setExpanded(static_cast<NodeIndex>(tree.count() - 1), true);
+    }
+    tree.setExpanded(1, true);
+    tree.select(1);
+    return {};
+}
+
+WeaponFileResult load_weapon(WeaponTree &tree, const QString &path)
+{
+    const WeaponTreeBatch batch(tree);
+    tree.nodes().Clear();
+    QByteArray line;
+    if (WeaponFileResult read = read_first_line(path, line); !read)
+        return read;
+    return build_weapon_tree(tree, line);
+}
+
+WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line)
+{
+    line.clear();
+    const int count = tree.count();
+    qsizetype length = 0;
+    for (int i = 1; i <= count; ++i)
+        length += tree.text(static_cast<NodeIndex>(i)).size() + 1;
+    line.reserve(length + 2);
+    QByteArray bytes;
+    for (int i = 1; i <= count; ++i) {
+        const auto index = static_cast<NodeIndex>(i);
+        const QString &text = tree.text(index);
+        if (text.contains(u'\\'))
+            return unwritable(index, QStringLiteral("a backslash"));
+        if (text.contains(u'\r'))
+            return unwritable(index, QStringLiteral("a carriage return"));
+        if (!code_page::encode(text, bytes)) {
+            const QChar c = text[code_page::firstUnencodable(text)];
+            const QString code =
+                QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+            return unwritable(index, QStringLiteral("the character U+%1").arg(code));
+        }
+        if (i > 1)
+            line.append('\\');
+        line.append(bytes);
+    }
+    line.append("\r\n");
+    return {};
+}
+
+WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    QByteArray line;
+    if (WeaponFileResult encoded = weapon_line(tree, line); !encoded)
+        return encoded;
+    // A temporary file beside the target, renamed over it only once every byte is down: a
+    // failure anywhere leaves the old file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failure(WeaponFileStatus::CannotWrite,
+                       QStringLiteral("The file cannot be written: %1").arg(why));
+    }
+    return {};
+}

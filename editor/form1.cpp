@@ -1,0 +1,7 @@
+#include "editor/form1.h"
+
+Form1::Form1(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Zembrak Armsmith"));
+}
