@@ -1,7 +1,184 @@
 #include "editor/form1.h"
 
+#include "about/form2.h"
+#include "editor/common_dialog.h"
+#include "editor/image_list.h"
+#include "editor/status_bar.h"
+#include "editor/tool_bar.h"
+#include "editor/tree_view.h"
+#include "editor/twips.h"
+#include "editor/weapon_text_validator.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+
+// Where the window system keeps its frame to itself, the layout reckons with the title bar,
+// menu bar and borders the design was drawn with.
+constexpr int kAssumedFrameWidth = 120;
+constexpr int kAssumedFrameHeight = 720;
+
+void place(QWidget *widget, float left, float top, float width, float height)
+{
+    widget->setGeometry(twips_to_pixels(left), twips_to_pixels(top), twips_to_pixels(width),
+                        twips_to_pixels(height));
+}
+
+QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QLatin1String(name));
+    return frame;
+}
+
+template <typename Widget> Widget *named(Widget *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
 Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Zembrak Armsmith"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/tick.ico")));
+    m_imageList1 = make_ImageList1(this);
+    m_imageList2 = make_ImageList2(this);
+    m_commonDialog1 = new CommonDialog(this);
+    m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+
+    createMenus();
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+    m_toolbar1 = new ToolBar(*m_imageList2, m_client);
+    m_toolbar1->setGeometry(0, 0, twips_to_pixels(7080), twips_to_pixels(675));
+    createSearchPanel(m_client);
+    createTreeFrame(m_client);
+    createValuePanel(m_client);
+    m_statusBar1 = new StatusBar(m_imageList1->picture(7), this);
+    setStatusBar(m_statusBar1);
+    setTabOrder();
+
+    connect(m_toolbar1, &ToolBar::ButtonClick, this, &Form1::Toolbar1_ButtonClick);
+    connect(m_tv, &TreeView::NodeClick, this, &Form1::Tv_NodeClick);
+    connect(m_tv, &TreeView::Collapse, this, &Form1::Tv_Collapse);
+    connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
+    connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    connect(m_cmdSearch, &QPushButton::clicked, this, &Form1::cmdSearch_Click);
+
+    resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+Form1::~Form1() = default;
+
+QString Form1::openPath() const { return m_statusBar1->panel1Text(); }
+void Form1::setOpenPath(const QString &path) { m_statusBar1->setPanel1Text(path); }
+WeaponTree &Form1::tree() { return m_tv->tree(); }
+
+void Form1::createMenus()
+{
+    QMenu *file = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
+    named(file->addAction(QStringLiteral("&Open Weapon"), this, &Form1::mnuOpen_Click), "mnuOpen");
+    named(file->addAction(QStringLiteral("&Save Weapon"), this, &Form1::mnuSave_Click), "mnuSave");
+    named(file->addSeparator(), "mnuspac");
+    named(file->addAction(QStringLiteral("E&xit"), this, &Form1::mnuExit_Click), "mnuExit");
+    QMenu *help = named(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");
+    named(help->addAction(QStringLiteral("&About "), this, &Form1::mnuAbout_Click), "mnuAbout");
+}
+
+void Form1::createSearchPanel(QWidget *client)
+{
+    m_frame2 = makeFrame(client, "frame2", QStringLiteral("Search"));
+    m_text3 = named(new QLineEdit(m_frame2), "Text3");
+    m_text3->setAccessibleName(QStringLiteral("Search text"));
+    place(m_text3, 120, 300, 3375, 285);
+    m_check1 = named(new QCheckBox(QStringLiteral("Search Value"), m_frame2), "Check1");
+    place(m_check1, 120, 1020, 3375, 195);
+    m_check2 = named(new QCheckBox(QStringLiteral("Search Key"), m_frame2), "Check2");
+    place(m_check2, 120, 720, 3375, 195);
+    m_cmdSearch = named(new QPushButton(QStringLiteral("Search"), m_frame2), "cmdSearch");
+    m_cmdSearch->setAutoDefault(false);
+    place(m_cmdSearch, 3600, 300, 735, 315);
+}
+
+void Form1::createTreeFrame(QWidget *client)
+{
+    m_weapFrame = makeFrame(client, "weap_frame", QStringLiteral("Weapon Properties"));
+    m_tv = new TreeView(m_weapFrame);
+    m_tv->setIconSize(QSize(16, 16));
+}
+
+void Form1::createValuePanel(QWidget *client)
+{
+    m_frame1 = makeFrame(client, "Frame1", QStringLiteral("Item Properties"));
+    m_text2 = named(new QLineEdit(m_frame1), "Text2");
+    m_text2->setAccessibleName(QStringLiteral("Value"));
+    make_weapon_text_editor(m_text2);
+    m_label2 = named(new QLabel(QStringLiteral("Value:"), m_frame1), "Label2");
+    place(m_label2, 120, 300, 4635, 255);
+    applyLayout();
+}
+
+void Form1::setTabOrder()
+{
+    QWidget *order[] = {m_tv, m_text2, m_text3, m_check1, m_check2, m_cmdSearch};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    QWidget::setTabOrder(m_cmdSearch, m_tv);
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    m_toolbar1->resize(m_client->width(), m_toolbar1->height());
+    Form_Resize();
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    QSize outer = frameGeometry().size();
+    if (outer == geometry().size()) {
+        outer = QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
+                QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
+    }
+    m_layout = form_resize(m_layout, static_cast<float>(pixels_to_twips(outer.width())),
+                           static_cast<float>(pixels_to_twips(outer.height())));
+    applyLayout();
+}
+
+void Form1::applyLayout()
+{
+    const FormLayout &l = m_layout;
+    place(m_frame2, 60, 780, l.frame2Width, 1395);
+    place(m_weapFrame, l.weapFrameLeft, l.weapFrameTop, l.weapFrameWidth, l.weapFrameHeight);
+    place(m_tv, l.tvLeft, l.tvTop, l.tvWidth, l.tvHeight);
+    place(m_frame1, 60, l.frame1Top, l.frame1Width, l.frame1Height);
+    place(m_text2, 120, 660, l.text2Width, 315);
 }

@@ -1,0 +1,21 @@
+#include "editor/common_dialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+bool CommonDialog::ShowOpen()
+{
+    QFileDialog dialog(qobject_cast<QWidget *>(parent()), DialogTitle);
+    dialog.setObjectName(QStringLiteral("CommonDialog1Window"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // A name typed for a file that does not exist is taken; the load then fails on it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!FileName.isEmpty()) {
+        dialog.setDirectory(QFileInfo(FileName).absolutePath());
+        dialog.selectFile(FileName);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return !CancelError;
+    FileName = dialog.selectedFiles().constFirst();
+    return true;
+}

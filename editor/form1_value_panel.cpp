@@ -1,0 +1,46 @@
+// The value panel follows the selected node: a value is edited in the box or in place in the
+// tree, while the header and the keys are shown but protected.
+#include "editor/form1.h"
+
+#include "editor/system_colors.h"
+#include "editor/tree_view.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+void Form1::Tv_NodeClick()
+{
+    const std::optional<Node> selected = tree().SelectedItem();
+    if (!selected)
+        return;
+    fitValuePanel(selected->Children() < 1);
+    m_text2->setText(selected->Text());
+}
+
+void Form1::fitValuePanel(bool editable)
+{
+    // The two settings that protect the header and the keys always change together.
+    m_text2->setReadOnly(!editable);
+    m_tv->setLabelEdit(editable ? TreeView::tvwAutomatic : TreeView::tvwManual);
+    const QColor back = system_color(editable ? kWindowBackground : kButtonFace);
+    if (m_text2->palette().color(QPalette::Base) != back) {
+        QPalette palette = m_text2->palette();
+        palette.setColor(QPalette::Base, back);
+        m_text2->setPalette(palette);
+    }
+    m_label2->setText(editable ? QStringLiteral("Value (Modifiable)")
+                               : QStringLiteral("Value (Not Modifiable)"));
+}
+
+void Form1::Text2_Change()
+{
+    if (const std::optional<Node> selected = tree().SelectedItem())
+        selected->setText(m_text2->text());
+}
+
+void Form1::Tv_AfterLabelEdit(bool * /*cancel*/, const QString &newText)
+{
+    m_text2->setText(newText);
+}
+
+void Form1::Tv_Collapse() { Tv_NodeClick(); }

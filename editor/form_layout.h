@@ -1,0 +1,27 @@
+#pragma once
+
+// The sizes the layout procedure reads and writes, in twips.
+struct FormLayout {
+    float statusBarHeight = 315;
+    float frame1Top = 9660;
+    float frame1Width = 7875;
+    float frame1Height = 1155;
+    float weapFrameLeft = 60;
+    float weapFrameTop = 2400;
+    float weapFrameWidth = 7875;
+    float weapFrameHeight = 7155;
+    float tvLeft = 120;
+    float tvTop = 300;
+    float tvWidth = 7635;
+    float tvHeight = 4155;
+    float text2Width = 7515;
+    float frame2Width = 7815;
+
+    friend bool operator==(const FormLayout &, const FormLayout &) = default;
+};
+
+// Fits the frames, the tree and the value box to a window of the given outer size. Each step
+// reads what the steps before it set. A step whose width or height would come out negative, or
+// not finite, sets nothing and the next step goes on with the old value; a negative top is
+// applied as it comes.
+FormLayout form_resize(FormLayout layout, float windowWidth, float windowHeight);

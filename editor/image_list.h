@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QSize>
+#include <QStringList>
+
+// A numbered set of same-sized pictures, as the tree and the tool bar take them. Bitmaps
+// have no alpha, so their mask colour stands for transparency; GIFs and icons carry their own.
+class ImageList : public QObject
+{
+    Q_OBJECT
+
+public:
+    ImageList(const QString &name, QSize image_size, QColor mask_color, const QStringList &paths,
+              QObject *parent = nullptr);
+
+    QSize image_size() const { return m_image_size; }
+    int count() const { return static_cast<int>(m_pictures.size()); }
+
+    // Pictures are numbered from 1; any other number gives a null picture.
+    QPixmap picture(int index) const;
+    QIcon icon(int index) const;
+
+private:
+    QImage load(const QString &path) const;
+    QImage fit(const QImage &image) const;
+
+    QSize m_image_size;
+    QColor m_mask_color;
+    QList<QPixmap> m_pictures;
+};
+
+// The tree's pictures (16 x 16) and the tool bar's (24 x 23), owned by parent.
+ImageList *make_ImageList1(QObject *parent);
+ImageList *make_ImageList2(QObject *parent);

@@ -1,0 +1,175 @@
+#include "editor/tree_view.h"
+
+#include "editor/image_list.h"
+#include "editor/weapon_text_validator.h"
+#include "editor/weapon_tree_model.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// In-place editing takes the same care with text as the value box.
+class LabelDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        auto *editor = qobject_cast<QLineEdit *>(
+            QStyledItemDelegate::createEditor(parent, option, index));
+        if (editor)
+            make_weapon_text_editor(editor);
+        return editor;
+    }
+};
+
+} // namespace
+
+TreeView::TreeView(QWidget *parent)
+    : QTreeView(parent), m_tree(new WeaponTree(this)),
+      m_model(new WeaponTreeModel(
+          *m_tree,
+          [this](int image) {
+              const auto *images = window()->findChild<ImageList *>(QStringLiteral("ImageList1"));
+              return images ? images->icon(image) : QIcon();
+          },
+          this))
+{
+    setObjectName(QStringLiteral("Tv"));
+    setAccessibleName(QStringLiteral("Weapon tree"));
+    setHeaderHidden(true);
+    setUniformRowHeights(true);
+    setRootIsDecorated(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new LabelDelegate(this));
+    setModel(m_model);
+    setLabelEdit(tvwManual);
+
+    connect(m_tree, &WeaponTree::selectionChanged, this, &TreeView::followSelection);
+    connect(m_tree, &WeaponTree::expandedChanged, this, &TreeView::followExpansion);
+    connect(m_tree, &WeaponTree::ensureVisibleRequested, this, [this](NodeIndex node) {
+        if (m_tree->inBatch())
+            m_pendingScroll = node;
+        else
+            scrollTo(m_model->indexOf(node));
+    });
+    connect(m_tree, &WeaponTree::batchFinished, this, &TreeView::followBatch);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex &i) { userExpanded(i, true); });
+    connect(this, &QTreeView::collapsed, this,
+            [this](const QModelIndex &i) { userExpanded(i, false); });
+    connect(this, &QTreeView::clicked, this, &TreeView::userClicked);
+    connect(m_model, &WeaponTreeModel::labelEdited, this, &TreeView::storeLabelEdit);
+}
+
+void TreeView::setLabelEdit(int mode)
+{
+    m_labelEdit = mode;
+    setEditTriggers(mode == tvwAutomatic
+                        ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
+                        : QAbstractItemView::NoEditTriggers);
+}
+
+void TreeView::followSelection(NodeIndex node)
+{
+    if (m_tree->inBatch() || m_following)
+        return;
+    const QScopedValueRollback guard(m_following, true);
+    const QModelIndex index = m_model->indexOf(node);
+    if (index.isValid())
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    else
+        selectionModel()->clear();
+}
+
+void TreeView::followExpansion(NodeIndex node, bool expanded)
+{
+    if (!m_tree->inBatch() && !m_following) {
+        const QScopedValueRollback guard(m_following, true);
+        setExpanded(m_model->indexOf(node), expanded);
+    }
+    if (!expanded)
+        emit Collapse(node);
+}
+
+void TreeView::followBatch()
+{
+    const QScopedValueRollback guard(m_following, true);
+    const NodeIndex count = m_tree->count();
+    int parents = 0;
+    int open = 0;
+    for (int i = 1; i <= count; ++i) {
+        const auto node = static_cast<NodeIndex>(i);
+        if (m_tree->childCount(node) > 0) {
+            ++parents;
+            open += m_tree->expanded(node) ? 1 : 0;
+        }
+    }
+    if (parents > 0 && open == parents) {
+        expandAll();
+    } else {
+        collapseAll();
+        // Expanding while a layout is pending only records the state; the layout that
+        // follows then runs once for all of them.
+        scheduleDelayedItemsLayout();
+        for (int i = 1; open > 0 && i <= count; ++i) {
+            const auto node = static_cast<NodeIndex>(i);
+            if (m_tree->childCount(node) > 0 && m_tree->expanded(node))
+                expand(m_model->indexOf(node));
+        }
+    }
+    const QModelIndex current = m_model->indexOf(m_tree->selected());
+    if (current.isValid())
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+    if (m_pendingScroll != 0) {
+        scrollTo(m_model->indexOf(m_pendingScroll));
+        m_pendingScroll = 0;
+    }
+}
+
+void TreeView::userExpanded(const QModelIndex &index, bool expanded)
+{
+    if (m_following)
+        return;
+    if (const NodeIndex node = m_model->nodeAt(index))
+        m_tree->setExpanded(node, expanded);
+}
+
+void TreeView::mousePressEvent(QMouseEvent *event)
+{
+    m_currentAtPress = m_model->nodeAt(currentIndex());
+    QTreeView::mousePressEvent(event);
+}
+
+void TreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTreeView::currentChanged(current, previous);
+    const NodeIndex node = m_model->nodeAt(current);
+    if (m_following || node == 0 || m_tree->inBatch())
+        return;
+    {
+        const QScopedValueRollback guard(m_following, true);
+        m_tree->select(node);
+    }
+    emit NodeClick(node);
+}
+
+void TreeView::userClicked(const QModelIndex &index)
+{
+    // A click that moved the selection has already been reported by currentChanged.
+    const NodeIndex node = m_model->nodeAt(index);
+    if (node != 0 && node == m_currentAtPress && node == m_tree->selected())
+        emit NodeClick(node);
+}
+
+void TreeView::storeLabelEdit(NodeIndex node, const QString &text)
+{
+    bool cancel = false;
+    emit AfterLabelEdit(&cancel, text);
+    if (!cancel && m_tree->contains(node))
+        m_tree->setText(node, text);
+}

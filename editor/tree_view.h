@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/weapon_tree.h"
+
+#include <QTreeView>
+
+class WeaponTreeModel;
+
+// The tree control Tv: a view over the WeaponTree it owns. What the user does here goes back
+// into the tree and comes out as the control's events; what the program does to the tree
+// shows here without raising NodeClick.
+class TreeView : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    enum LabelEditMode { tvwAutomatic = 0, tvwManual = 1 };
+
+    explicit TreeView(QWidget *parent = nullptr);
+
+    WeaponTree &tree() { return *m_tree; }
+    WeaponTreeModel &weaponModel() { return *m_model; }
+    int LabelEdit() const { return m_labelEdit; }
+    void setLabelEdit(int mode);
+    void SetFocus() { setFocus(Qt::OtherFocusReason); }
+
+signals:
+    void NodeClick(NodeIndex node);
+    void Collapse(NodeIndex node);
+    // Raised before an in-place edit is stored; a receiver may set *cancel to keep the old text.
+    void AfterLabelEdit(bool *cancel, const QString &newText);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    void followSelection(NodeIndex node);
+    void followExpansion(NodeIndex node, bool expanded);
+    void followBatch();
+    void userExpanded(const QModelIndex &index, bool expanded);
+    void userClicked(const QModelIndex &index);
+    void storeLabelEdit(NodeIndex node, const QString &text);
+
+    WeaponTree *m_tree;
+    WeaponTreeModel *m_model;
+    int m_labelEdit = tvwManual;
+    bool m_following = false;
+    NodeIndex m_currentAtPress = 0;
+    NodeIndex m_pendingScroll = 0;
+};

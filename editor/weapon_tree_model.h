@@ -1,0 +1,46 @@
+#pragma once
+
+#include "document/weapon_tree.h"
+
+#include <QAbstractItemModel>
+#include <QFont>
+#include <QIcon>
+#include <functional>
+
+// Shows a WeaponTree to item views. It keeps no copy of the document: every answer is read
+// from the tree, and the tree's change signals become the model's notifications. A batch of
+// structural changes (a load) becomes one reset instead of thousands of row insertions.
+class WeaponTreeModel : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    using IconForImage = std::function<QIcon(int image)>;
+
+    WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QObject *parent = nullptr);
+
+    QModelIndex indexOf(NodeIndex node) const;
+    NodeIndex nodeAt(const QModelIndex &index) const;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+signals:
+    // The user finished an in-place edit; the tree is left for the receiver to change.
+    void labelEdited(NodeIndex node, const QString &text);
+
+private:
+    void beginStructureChange();
+    void nodeChanged(NodeIndex node, int role);
+
+    WeaponTree &m_tree;
+    IconForImage m_iconForImage;
+    mutable QHash<int, QIcon> m_icons;
+    QFont m_boldFont;
+    bool m_resetting = false;
+};
