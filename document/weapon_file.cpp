@@ -149,9 +149,11 @@ WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path)
     if (WeaponFileResult encoded = weapon_line(tree, line); !encoded)
         return encoded;
     // A temporary file beside the target, renamed over it only once every byte is down: a
-    // failure anywhere leaves the old file as it was.
+    // failure anywhere leaves the old file as it was. Unbuffered, because QSaveFile::commit()
+    // ignores a failure to flush its buffer and would rename a cut-short file over the old one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(line) != line.size() || !file.commit()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return failure(WeaponFileStatus::CannotWrite,

@@ -1,18 +1,18 @@
 #include "document/weapon_tree.h"
 
 QString Node::Text() const { return m_tree->text(m_index); }
-void Node::setText(const QString &text) { m_tree->setText(m_index, text); }
+void Node::setText(const QString &text) const { m_tree->setText(m_index, text); }
 std::optional<QString> Node::Key() const { return m_tree->key(m_index); }
 qint16 Node::Image() const { return m_tree->image(m_index); }
 bool Node::Bold() const { return m_tree->bold(m_index); }
-void Node::setBold(bool bold) { m_tree->setBold(m_index, bold); }
+void Node::setBold(bool bold) const { m_tree->setBold(m_index, bold); }
 bool Node::Expanded() const { return m_tree->expanded(m_index); }
-void Node::setExpanded(bool expanded) { m_tree->setExpanded(m_index, expanded); }
+void Node::setExpanded(bool expanded) const { m_tree->setExpanded(m_index, expanded); }
 bool Node::Selected() const { return m_tree->selected() == m_index; }
-void Node::setSelected() { m_tree->select(m_index); }
+void Node::setSelected() const { m_tree->select(m_index); }
 qint16 Node::Children() const { return m_tree->childCount(m_index); }
 NodeKind Node::Kind() const { return m_tree->kind(m_index); }
-void Node::EnsureVisible() { m_tree->ensureVisible(m_index); }
+void Node::EnsureVisible() const { m_tree->ensureVisible(m_index); }
 
 std::optional<Node> Node::Parent() const
 {
@@ -78,6 +78,11 @@ qint16 WeaponTree::childCount(NodeIndex index) const
     return static_cast<qint16>(at(index).children.size());
 }
 
+int WeaponTree::childCountOf(NodeIndex parent) const
+{
+    return static_cast<int>(parent == 0 ? m_topLevel.size() : at(parent).children.size());
+}
+
 NodeIndex WeaponTree::child(NodeIndex parent, int row) const
 {
     const std::vector<NodeIndex> &list = parent == 0 ? m_topLevel : at(parent).children;
@@ -135,8 +140,9 @@ AddResult WeaponTree::add(const Relative &relative, const std::optional<QString>
     node.image = image;
     node.parent = parent;
     node.row = static_cast<qint16>(row);
-    m_nodes.push_back(std::move(node));
+    // Before the push_back below, which may move the parent's children list along with m_nodes.
     siblings.push_back(index);
+    m_nodes.push_back(std::move(node));
     emit added(index);
     return {Node(this, index), AddError::None};
 }

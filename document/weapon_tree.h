@@ -35,19 +35,19 @@ public:
 
     NodeIndex Index() const { return m_index; }
     QString Text() const;
-    void setText(const QString &text);
+    void setText(const QString &text) const;
     std::optional<QString> Key() const;
     qint16 Image() const;
     bool Bold() const;
-    void setBold(bool bold);
+    void setBold(bool bold) const;
     bool Expanded() const;
-    void setExpanded(bool expanded);
+    void setExpanded(bool expanded) const;
     bool Selected() const;
-    void setSelected();
+    void setSelected() const;
     qint16 Children() const;
     std::optional<Node> Parent() const;
     NodeKind Kind() const;
-    void EnsureVisible();
+    void EnsureVisible() const;
 
     friend bool operator==(const Node &a, const Node &b)
     {
@@ -115,6 +115,8 @@ public:
     // Position among the parent's children (or among the top-level nodes), from 0.
     int row(NodeIndex index) const { return at(index).row; }
     qint16 childCount(NodeIndex index) const;
+    // Children of parent, or the top-level nodes for parent 0.
+    int childCountOf(NodeIndex parent) const;
     NodeIndex child(NodeIndex parent, int row) const;
     NodeKind kind(NodeIndex index) const;
     NodeIndex selected() const { return m_selected; }
