@@ -10,7 +10,7 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-int byteFor(char16_t c)
+int byteOf(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return c;
@@ -41,7 +41,7 @@ bool encode(QStringView text, QByteArray &bytes)
     bytes.resize(text.size());
     char *out = bytes.data();
     for (const QChar c : text) {
-        const int byte = byteFor(c.unicode());
+        const int byte = byteOf(c.unicode());
         if (byte < 0)
             return false;
         *out++ = static_cast<char>(byte);
@@ -49,7 +49,8 @@ bool encode(QStringView text, QByteArray &bytes)
     return true;
 }
 
-bool canEncode(QChar c) { return byteFor(c.unicode()) >= 0; }
+bool canEncode(QChar c) { return byteOf(c.unicode()) >= 0; }
+int byteFor(QChar c) { return byteOf(c.unicode()); }
 
 qsizetype firstUnencodable(QStringView text)
 {

@@ -12,6 +12,8 @@ QString decode(QByteArrayView bytes);
 // False when some character has no byte; bytes is then unspecified.
 bool encode(QStringView text, QByteArray &bytes);
 bool canEncode(QChar c);
+// The byte for c, or -1 when it has none.
+int byteFor(QChar c);
 // Index of the first character that has no byte, or -1.
 qsizetype firstUnencodable(QStringView text);
 

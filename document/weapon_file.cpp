@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 WeaponFileResult failure(WeaponFileStatus status, const QString &reason, NodeIndex node = 0)
@@ -33,6 +35,37 @@ WeaponFileResult unwritable(NodeIndex index, const QString &why)
     return failure(WeaponFileStatus::UnwritableText,
                    QStringLiteral("Node %1 holds %2, which the file cannot keep.").arg(index).arg(why),
                    index);
+}
+
+// Node by node, so that a line the file cannot keep is pinned on the first node at fault.
+WeaponFileResult weaponLineByNode(const WeaponTree &tree, QByteArray &line)
+{
+    line.clear();
+    const int count = tree.count();
+    qsizetype length = 0;
+    for (int i = 1; i <= count; ++i)
+        length += tree.text(static_cast<NodeIndex>(i)).size() + 1;
+    line.reserve(length + 2);
+    QByteArray bytes;
+    for (int i = 1; i <= count; ++i) {
+        const auto index = static_cast<NodeIndex>(i);
+        const QString &text = tree.text(index);
+        if (text.contains(u'\\'))
+            return unwritable(index, QStringLiteral("a backslash"));
+        if (text.contains(u'\r'))
+            return unwritable(index, QStringLiteral("a carriage return"));
+        if (!code_page::encode(text, bytes)) {
+            const QChar c = text[code_page::firstUnencodable(text)];
+            const QString code =
+                QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+            return unwritable(index, QStringLiteral("the character U+%1").arg(code));
+        }
+        if (i > 1)
+            line.append('\\');
+        line.append(bytes);
+    }
+    line.append("\r\n");
+    return {};
 }
 
 } // namespace
@@ -77,12 +110,17 @@ WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
     const QList<QStringView> tokens = QStringView(line).split(u'\\');
     const qsizetype n = tokens.size() - 1;
     const QString header = tokens[0].toString();
+    tree.reserve(static_cast<int>(std::min<qsizetype>(tokens.size(), kMaxNodes)));
     const AddResult root = tree.addRoot(header);
     if (!root)
         return addFailure(root, header);
+    // The parents are the nodes just added: naming them by Node spares a Key lookup, and the
+    // hashing of a key text, for every node of the file.
+    const Relative rootNode = *root.node;
     for (qsizetype i = 1; i <= n; i += 2) {
         const QString key = tokens[i].toString();
-        const AddResult keyNode = tree.nodes().Add(header, Relationship::Child, key, key, kImageKey);
+        const AddResult keyNode =
+            tree.nodes().Add(rootNode, Relationship::Child, key, key, kImageKey);
         if (!keyNode)
             return addFailure(keyNode, key);
         tree.setBold(tree.count(), true);
@@ -90,7 +128,7 @@ WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
             return failure(WeaponFileStatus::KeyWithoutValue,
                            QStringLiteral("The key \"%1\" has no value.").arg(shown(key)));
         }
-        const AddResult value = tree.nodes().Add(key, Relationship::Child, std::nullopt,
+        const AddResult value = tree.nodes().Add(*keyNode.node, Relationship::Child, std::nullopt,
                                                  tokens[i + 1].toString(), kImageValue);
         if (!value)
             return addFailure(value, key);
@@ -113,31 +151,38 @@ WeaponFileResult load_weapon(WeaponTree &tree, const QString &path)
 
 WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line)
 {
-    line.clear();
+    // One pass that checks and encodes together, since on a large file separate passes cost more
+    // than the writing. Only a line that fails goes through again node by node, to find the
+    // node at fault.
     const int count = tree.count();
-    qsizetype length = 0;
-    for (int i = 1; i <= count; ++i)
-        length += tree.text(static_cast<NodeIndex>(i)).size() + 1;
-    line.reserve(length + 2);
-    QByteArray bytes;
-    for (int i = 1; i <= count; ++i) {
-        const auto index = static_cast<NodeIndex>(i);
-        const QString &text = tree.text(index);
-        if (text.contains(u'\\'))
-            return unwritable(index, QStringLiteral("a backslash"));
-        if (text.contains(u'\r'))
-            return unwritable(index, QStringLiteral("a carriage return"));
-        if (!code_page::encode(text, bytes)) {
-            const QChar c = text[code_page::firstUnencodable(text)];
-            const QString code =
-                QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-            return unwritable(index, QStringLiteral("the character U+%1").arg(code));
-        }
-        if (i > 1)
-            line.append('\\');
-        line.append(bytes);
+    if (count == 0) {
+        // Nothing to write but a line end, which would wipe the file.
+        line.clear();
+        return failure(WeaponFileStatus::Empty, QStringLiteral("There is no weapon to write."));
     }
-    line.append("\r\n");
+    qsizetype length = count + 1;
+    for (int i = 1; i <= count; ++i)
+        length += tree.text(static_cast<NodeIndex>(i)).size();
+    line.resize(length);
+    char *out = line.data();
+    for (int i = 1; i <= count; ++i) {
+        if (i > 1)
+            *out++ = '\\';
+        for (const QChar c : tree.text(static_cast<NodeIndex>(i))) {
+            const char16_t u = c.unicode();
+            if (u < 0x80 && u != u'\\' && u != u'\r') {
+                *out++ = static_cast<char>(u);
+                continue;
+            }
+            const int byte = code_page::byteFor(c);
+            if (byte < 0 || byte == '\\' || byte == '\r')
+                return weaponLineByNode(tree, line);
+            *out++ = static_cast<char>(byte);
+        }
+    }
+    *out++ = '\r';
+    *out++ = '\n';
+    line.resize(out - line.data());
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "document/weapon_tree.h"
 
+#include <algorithm>
+
 QString Node::Text() const { return m_tree->text(m_index); }
 void Node::setText(const QString &text) const { m_tree->setText(m_index, text); }
 std::optional<QString> Node::Key() const { return m_tree->key(m_index); }
@@ -85,10 +87,9 @@ int WeaponTree::childCountOf(NodeIndex parent) const
 
 NodeIndex WeaponTree::child(NodeIndex parent, int row) const
 {
-    const std::vector<NodeIndex> &list = parent == 0 ? m_topLevel : at(parent).children;
-    if (row < 0 || static_cast<size_t>(row) >= list.size())
+    if (row < 0 || row >= childCountOf(parent))
         return 0;
-    return list[static_cast<size_t>(row)];
+    return parent == 0 ? m_topLevel[static_cast<size_t>(row)] : at(parent).children[row];
 }
 
 NodeKind WeaponTree::kind(NodeIndex index) const
@@ -108,8 +109,9 @@ NodeIndex WeaponTree::resolve(const Relative &relative, bool &found) const
     }
     if (const QString *key = std::get_if<QString>(&relative)) {
         const auto it = m_keys.constFind(*key);
-        found = it != m_keys.constEnd();
-        return found ? *it : 0;
+        // A zero entry is the slot add() is filling for the node that names itself.
+        found = it != m_keys.constEnd() && *it != 0;
+        return found ? *it : NodeIndex{0};
     }
     return 0;
 }
@@ -119,29 +121,39 @@ AddResult WeaponTree::add(const Relative &relative, const std::optional<QString>
 {
     if (count() >= kMaxNodes)
         return {std::nullopt, AddError::Full};
-    if (key && m_keys.contains(*key))
-        return {std::nullopt, AddError::KeyInUse};
+    // One hash lookup for both the test and the entry; the entry is filled in below.
+    NodeIndex *keySlot = nullptr;
+    if (key) {
+        keySlot = &m_keys[*key];
+        if (*keySlot != 0)
+            return {std::nullopt, AddError::KeyInUse};
+    }
     bool found = false;
     const NodeIndex parent = resolve(relative, found);
-    if (!found)
+    if (!found) {
+        if (key)
+            m_keys.remove(*key);
         return {std::nullopt, AddError::NoSuchRelative};
-
-    std::vector<NodeIndex> &siblings = parent == 0 ? m_topLevel : at(parent).children;
-    const int row = static_cast<int>(siblings.size());
-    emit aboutToAdd(parent, row);
+    }
     const auto index = static_cast<NodeIndex>(count() + 1);
+    if (keySlot)
+        *keySlot = index;
+
+    const int row = childCountOf(parent);
+    emit aboutToAdd(parent, row);
     NodeData node;
     node.text = text;
     node.hasKey = key.has_value();
-    if (key) {
+    if (key)
         node.key = *key;
-        m_keys.insert(*key, index);
-    }
     node.image = image;
     node.parent = parent;
     node.row = static_cast<qint16>(row);
     // Before the push_back below, which may move the parent's children list along with m_nodes.
-    siblings.push_back(index);
+    if (parent == 0)
+        m_topLevel.push_back(index);
+    else
+        at(parent).children.append(index);
     m_nodes.push_back(std::move(node));
     emit added(index);
     return {Node(this, index), AddError::None};
@@ -155,6 +167,13 @@ void WeaponTree::clear()
     m_keys.clear();
     m_selected = 0;
     emit cleared();
+}
+
+void WeaponTree::reserve(int nodes)
+{
+    const int wanted = std::min<int>(nodes, kMaxNodes);
+    m_nodes.reserve(static_cast<size_t>(wanted));
+    m_keys.reserve(wanted / 2 + 1);
 }
 
 void WeaponTree::setText(NodeIndex index, const QString &text)

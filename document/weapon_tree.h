@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <optional>
 #include <variant>
@@ -134,6 +135,8 @@ public:
     AddResult add(const Relative &relative, const std::optional<QString> &key,
                   const QString &text, qint16 image);
     void clear();
+    // Room for this many nodes, so that a large load does not grow the tree step by step.
+    void reserve(int nodes);
 
 signals:
     void aboutToClear();
@@ -158,7 +161,8 @@ private:
         qint16 image = 0;
         NodeIndex parent = 0;
         qint16 row = 0;
-        std::vector<NodeIndex> children;
+        // Most nodes have one child or none; one fits without a heap allocation.
+        QVarLengthArray<NodeIndex, 1> children;
     };
 
     const NodeData &at(NodeIndex index) const { return m_nodes[static_cast<size_t>(index - 1)]; }
