@@ -76,6 +76,10 @@ QLabel *add_label(QWidget *window, const Placement &at, const QString &text)
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setAutoFillBackground(false);
     label->setText(text);
+    // The widths were drawn for a smaller font than most desktops use: a label grows to the
+    // right, where nothing else stands, rather than cut its text short.
+    if (label->sizeHint().width() > label->width())
+        label->resize(label->sizeHint().width(), label->height());
     return label;
 }
 
