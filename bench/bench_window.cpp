@@ -1,0 +1,340 @@
+#include "bench/floor_reporter.h"
+#include "bench/largest_weapon.h"
+#include "document/weapon_file.h"
+#include "document/weapon_tree.h"
+#include "editor/form1.h"
+#include "editor/image_list.h"
+#include "editor/tree_view.h"
+#include "editor/weapon_tree_model.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+namespace
+{
+
+// Holds no node text of the largest file (whose texts are letters, digits and windows-1252
+// letters), but is short enough that every text has to be looked through.
+const QString kAbsentText = QStringLiteral("q~z");
+
+// The largest file's header and last pair alone: a keystroke on its value then draws the same
+// texts as on the largest document, and only the size of the document differs.
+QByteArray lastPairOf(const QByteArray &file)
+{
+    const QList<QByteArray> tokens = file.split('\\');
+    return tokens.first() + '\\' + tokens.value(tokens.size() - 2) + '\\' + tokens.last();
+}
+
+struct BenchFiles {
+    QTemporaryDir dir;
+    QByteArray largestBytes = largest_weapon_file();
+    QString largest = write(QStringLiteral("largest.txt"), largestBytes);
+    QString onePair = write(QStringLiteral("one_pair.txt"), lastPairOf(largestBytes));
+
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return {};
+        return path;
+    }
+};
+
+const BenchFiles &files()
+{
+    static const BenchFiles instance;
+    return instance;
+}
+
+// What a user would see once the program returns to the event loop: the view laid out for
+// every row that is not hidden, and the rows on screen painted. Figure and floor settle alike.
+void settle(QTreeView *view)
+{
+    view->scrollTo(view->currentIndex());
+    view->viewport()->repaint();
+}
+
+// The texts the floors build and scan: the document's own, read through the document core.
+const QStringList &largestTexts()
+{
+    static const QStringList texts = [] {
+        WeaponTree tree;
+        QStringList all;
+        if (!load_weapon(tree, files().largest))
+            return all;
+        for (int i = 1; i <= tree.count(); ++i)
+            all.append(tree.text(static_cast<NodeIndex>(i)));
+        return all;
+    }();
+    return texts;
+}
+
+struct ShownWindow {
+    Form1 form;
+    TreeView *tv = form.findChild<TreeView *>(QStringLiteral("Tv"));
+    QLineEdit *text2 = form.findChild<QLineEdit *>(QStringLiteral("Text2"));
+
+    ShownWindow()
+    {
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            qFatal("The window was never shown; nothing it does would be measured.");
+    }
+
+    bool open(const QString &path)
+    {
+        if (path.isEmpty() || !load_weapon(form.tree(), path))
+            return false;
+        form.setOpenPath(path);
+        settle(tv);
+        return true;
+    }
+
+    void trigger(const char *button)
+    {
+        form.findChild<QAction *>(QLatin1String(button))->trigger();
+        settle(tv);
+    }
+
+    void clickNode(NodeIndex node)
+    {
+        const QModelIndex index = tv->weaponModel().indexOf(node);
+        tv->scrollTo(index);
+        QTest::mouseClick(tv->viewport(), Qt::LeftButton, {}, tv->visualRect(index).center());
+        QCoreApplication::processEvents();
+    }
+
+    bool keyShown(NodeIndex key) { return tv->isExpanded(tv->weaponModel().indexOf(key)); }
+};
+
+// The floor's tree: a plain QTreeWidget, shown at the size of the window's tree and given
+// what the window's tree takes for granted, so that only the model and its followers differ.
+struct FloorTree {
+    QTreeWidget widget;
+    ImageList *pictures = make_ImageList1(&widget);
+
+    FloorTree()
+    {
+        ShownWindow sizing;
+        widget.resize(sizing.tv->size());
+        widget.setHeaderHidden(true);
+        widget.setUniformRowHeights(true);
+        widget.setIconSize(QSize(16, 16));
+        widget.show();
+        if (!QTest::qWaitForWindowExposed(&widget))
+            qFatal("The floor's tree was never shown; nothing it does would be measured.");
+    }
+
+    void build(const QStringList &texts)
+    {
+        QFont bold = widget.font();
+        bold.setBold(true);
+        auto *root = new QTreeWidgetItem(QStringList{texts.value(0)});
+        root->setIcon(0, pictures->icon(kImageRoot));
+        QList<QTreeWidgetItem *> keys;
+        keys.reserve(texts.size() / 2);
+        for (qsizetype i = 1; i + 1 < texts.size(); i += 2) {
+            auto *key = new QTreeWidgetItem(QStringList{texts[i]});
+            key->setFont(0, bold);
+            key->setIcon(0, pictures->icon(kImageKey));
+            auto *value = new QTreeWidgetItem(key, QStringList{texts[i + 1]});
+            value->setIcon(0, pictures->icon(kImageValue));
+            keys.append(key);
+        }
+        root->addChildren(keys);
+        widget.addTopLevelItem(root);
+        widget.setCurrentItem(root);
+    }
+};
+
+void openLargest(benchmark::State &state)
+{
+    ShownWindow window;
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.form.tree().nodes().Clear();
+        window.form.setOpenPath(QString());
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        if (!window.open(files().largest)) {
+            state.SkipWithError("the largest file does not load");
+            break;
+        }
+    }
+    if (!window.keyShown(kMaxNodes - 1))
+        state.SkipWithError("the open left the last key collapsed");
+}
+
+void openFloor(benchmark::State &state)
+{
+    FloorTree floor;
+    for (auto _ : state) {
+        state.PauseTiming();
+        floor.widget.clear();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        floor.build(largestTexts());
+        floor.widget.expandAll();
+        settle(&floor.widget);
+    }
+}
+
+// Expand All and Collapse All each start from the state the other leaves, set up untimed.
+void toggleAll(benchmark::State &state, bool expand)
+{
+    const char *expandAll = "Toolbar1_Button5";
+    const char *collapseAll = "Toolbar1_Button6";
+    ShownWindow window;
+    if (!window.open(files().largest))
+        state.SkipWithError("the largest file does not load");
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.trigger(expand ? collapseAll : expandAll);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        window.trigger(expand ? expandAll : collapseAll);
+    }
+    if (window.keyShown(kMaxNodes - 1) != expand)
+        state.SkipWithError("the command left the last key in the other state");
+}
+
+void expandAll(benchmark::State &state)
+{
+    toggleAll(state, true);
+}
+
+void collapseAll(benchmark::State &state)
+{
+    toggleAll(state, false);
+}
+
+void toggleFloor(benchmark::State &state, void (QTreeView::*setUp)(), void (QTreeView::*measured)())
+{
+    FloorTree floor;
+    floor.build(largestTexts());
+    for (auto _ : state) {
+        state.PauseTiming();
+        (floor.widget.*setUp)();
+        settle(&floor.widget);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        (floor.widget.*measured)();
+        settle(&floor.widget);
+    }
+}
+
+void expandFloor(benchmark::State &state)
+{
+    toggleFloor(state, &QTreeView::collapseAll, &QTreeView::expandAll);
+}
+
+void collapseFloor(benchmark::State &state)
+{
+    toggleFloor(state, &QTreeView::expandAll, &QTreeView::collapseAll);
+}
+
+// One letter typed into the value box with the document's last value selected, up to the
+// repaint it causes; the letter is taken back untimed so that the value keeps its length.
+void typeInLastValue(benchmark::State &state, const QString &path)
+{
+    ShownWindow window;
+    if (!window.open(path)) {
+        state.SkipWithError("the file does not load");
+        return;
+    }
+    const NodeIndex last = window.form.tree().count();
+    window.clickNode(last);
+    const QString before = window.form.tree().text(last);
+    if (window.form.tree().selected() != last || window.text2->isReadOnly())
+        state.SkipWithError("the last value is not selected for editing");
+    for (auto _ : state) {
+        QTest::keyClick(window.text2, Qt::Key_X);
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        if (window.form.tree().text(last) != before + u'x') {
+            state.SkipWithError("the keystroke did not reach the document");
+            break;
+        }
+        QTest::keyClick(window.text2, Qt::Key_Backspace);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+void keystroke(benchmark::State &state)
+{
+    typeInLastValue(state, files().largest);
+}
+void keystrokeOnOnePair(benchmark::State &state)
+{
+    typeInLastValue(state, files().onePair);
+}
+
+void searchNothing(benchmark::State &state)
+{
+    ShownWindow window;
+    if (!window.open(files().largest))
+        state.SkipWithError("the largest file does not load");
+    window.form.findChild<QLineEdit *>(QStringLiteral("Text3"))->setText(kAbsentText);
+    window.form.findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
+    window.form.findChild<QCheckBox *>(QStringLiteral("Check2"))->setChecked(true);
+    auto *search = window.form.findChild<QPushButton *>(QStringLiteral("cmdSearch"));
+    window.clickNode(1);
+    for (auto _ : state)
+        search->click();
+    if (window.form.tree().selected() != 1)
+        state.SkipWithError("the search found a node");
+}
+
+void searchFloor(benchmark::State &state)
+{
+    const QStringList &texts = largestTexts();
+    for (auto _ : state) {
+        int found = 0;
+        for (const QString &text : texts)
+            found += text.contains(kAbsentText, Qt::CaseInsensitive) ? 1 : 0;
+        benchmark::DoNotOptimize(found);
+    }
+}
+
+// The offscreen platform says at every window shown that it cannot pass size hints on, which
+// would bury the figures; everything else Qt says is let through.
+QtMessageHandler g_qtMessages = nullptr;
+
+void dropSizeHintNotices(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (!text.contains(QLatin1String("propagateSizeHints")))
+        g_qtMessages(type, context, text);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_qtMessages = qInstallMessageHandler(dropSizeHintNotices);
+    QApplication app(argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    registerWithFloor("open", openLargest, openFloor);
+    registerWithFloor("expand_all", expandAll, expandFloor);
+    registerWithFloor("collapse_all", collapseAll, collapseFloor);
+    registerWithFloor("keystroke", keystroke, keystrokeOnOnePair);
+    registerWithFloor("search_nothing", searchNothing, searchFloor);
+    FloorReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
