@@ -100,27 +100,15 @@ void TreeView::followBatch()
 {
     const QScopedValueRollback guard(m_following, true);
     const NodeIndex count = m_tree->count();
-    int parents = 0;
-    int open = 0;
+    // Not expandAll(): it marks the values open too, and Left on an open value only "closes"
+    // it instead of moving to its key. Expanding while a layout is pending only records the
+    // state; the layout that follows then runs once for all of them.
+    collapseAll();
+    scheduleDelayedItemsLayout();
     for (int i = 1; i <= count; ++i) {
         const auto node = static_cast<NodeIndex>(i);
-        if (m_tree->childCount(node) > 0) {
-            ++parents;
-            open += m_tree->expanded(node) ? 1 : 0;
-        }
-    }
-    if (parents > 0 && open == parents) {
-        expandAll();
-    } else {
-        collapseAll();
-        // Expanding while a layout is pending only records the state; the layout that
-        // follows then runs once for all of them.
-        scheduleDelayedItemsLayout();
-        for (int i = 1; open > 0 && i <= count; ++i) {
-            const auto node = static_cast<NodeIndex>(i);
-            if (m_tree->childCount(node) > 0 && m_tree->expanded(node))
-                expand(m_model->indexOf(node));
-        }
+        if (m_tree->childCount(node) > 0 && m_tree->expanded(node))
+            expand(m_model->indexOf(node));
     }
     const QModelIndex current = m_model->indexOf(m_tree->selected());
     if (current.isValid())
