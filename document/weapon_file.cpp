@@ -68,6 +68,20 @@ WeaponFileResult weaponLineByNode(const WeaponTree &tree, QByteArray &line)
     return {};
 }
 
+// A short write sets no error of its own; writing on from where it stopped makes the system
+// say why (a full disk, a file too large), so that the user is told.
+bool writeAll(QSaveFile &file, const QByteArray &bytes)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 step = file.write(bytes.constData() + written, bytes.size() - written);
+        if (step <= 0)
+            return false;
+        written += step;
+    }
+    return true;
+}
+
 } // namespace
 
 WeaponFileResult read_first_line(const QString &path, QByteArray &line)
@@ -197,8 +211,8 @@ WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path)
     // failure anywhere leaves the old file as it was. Unbuffered, because QSaveFile::commit()
     // ignores a failure to flush its buffer and would rename a cut-short file over the old one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(line) != line.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, line) ||
+        !file.commit()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return failure(WeaponFileStatus::CannotWrite,

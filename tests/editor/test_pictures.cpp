@@ -1,339 +1,105 @@
 #include "editor/image_list.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QtTest>
 
-#include <memory>
-
 using Sizes = QList<QSize>;
 
-namespace
+// The installed icons are not compiled in; every other picture is read as the program reads it.
+static QString path_of(const QString &file)
 {
-
-const QRgb kSilver = qRgb(192, 192, 192);
-
-QString resource(const char *file)
-{
-    return QStringLiteral(":/pictures/") + QLatin1String(file);
+    const QString resource = QStringLiteral(":/pictures/") + file;
+    return QFile::exists(resource) ? resource : QFINDTESTDATA("../../resources/pictures/" + file);
 }
-
-QByteArray bytes_of(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int u8(const QByteArray &bytes, qsizetype at)
-{
-    return static_cast<quint8>(bytes.at(at));
-}
-int u16(const QByteArray &bytes, qsizetype at)
-{
-    return u8(bytes, at) | u8(bytes, at + 1) << 8;
-}
-
-int u32(const QByteArray &bytes, qsizetype at)
-{
-    return u16(bytes, at) | u16(bytes, at + 2) << 16;
-}
-
-// Palette entries as the file stores them, read from the bytes since Qt decodes icons and
-// GIFs to 32-bit images. An icon answers only when all its sizes agree; -1 otherwise.
-int stored_colours(const QByteArray &bytes, const QByteArray &format)
-{
-    if (format == "gif")
-        return 2 << (u8(bytes, 10) & 7);
-    if (format == "bmp")
-        return 1 << u16(bytes, 28);
-    int colours = -1;
-    for (int i = 0; i < u16(bytes, 4); ++i) {
-        const int entry_colours = 1 << u16(bytes, u32(bytes, 6 + 16 * i + 12) + 14);
-        if (colours != -1 && colours != entry_colours)
-            return -1;
-        colours = entry_colours;
-    }
-    return colours;
-}
-
-QList<QImage> all_images(const QString &path)
-{
-    QImageReader reader(path);
-    QList<QImage> images;
-    for (int i = 0; i < std::max(reader.imageCount(), 1); ++i) {
-        if (i > 0 && !reader.jumpToImage(i))
-            break;
-        images.append(reader.read());
-    }
-    return images;
-}
-
-QPoint at(const QImage &image, QPointF fraction)
-{
-    return QPoint(int(fraction.x() * image.width()), int(fraction.y() * image.height()));
-}
-
-std::unique_ptr<QObject> lists_owner()
-{
-    auto owner = std::make_unique<QObject>();
-    make_ImageList1(owner.get());
-    make_ImageList2(owner.get());
-    return owner;
-}
-
-} // namespace
 
 class TestPictures : public QObject
 {
     Q_OBJECT
 
+    QObject m_owner;
+    ImageList *m_tree = make_ImageList1(&m_owner);
+    ImageList *m_tool_bar = make_ImageList2(&m_owner);
+
 private slots:
-    void files_have_their_format_data();
-    void files_have_their_format();
-    void files_bring_their_own_transparency_data();
-    void files_bring_their_own_transparency();
-    void about_pistol_is_greys_with_index_100_transparent();
-    void list_pictures_fit_and_stay_transparent_data();
-    void list_pictures_fit_and_stay_transparent();
-    void pictures_of_the_lists_size_are_shown_as_drawn_data();
-    void pictures_of_the_lists_size_are_shown_as_drawn();
-    void numbers_outside_a_list_give_no_picture_data();
-    void numbers_outside_a_list_give_no_picture();
-};
-
-void TestPictures::files_have_their_format_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<Sizes>("sizes");
-    QTest::addColumn<int>("colours"); // -1 where the palette's size does not matter
-
-    const Sizes icon{{32, 32}, {16, 16}};
-    QTest::newRow("about pistol") << resource("pistol_32.gif") << QByteArray("gif")
-                                  << Sizes{{32, 32}} << 128;
-    QTest::newRow("grey pistol") << resource("pistol_grey_16.gif") << QByteArray("gif")
-                                 << Sizes{{16, 16}} << -1;
-    QTest::newRow("root pistol") << resource("pistol_root_16.gif") << QByteArray("gif")
-                                 << Sizes{{16, 16}} << -1;
-    QTest::newRow("paper clip") << resource("paper_clip.ico") << QByteArray("ico") << icon << 16;
-    QTest::newRow("minus") << resource("minus.ico") << QByteArray("ico") << icon << 16;
-    QTest::newRow("plus") << resource("plus.ico") << QByteArray("ico") << icon << 16;
-    QTest::newRow("window tick") << resource("tick.ico") << QByteArray("ico") << icon << 16;
-    QTest::newRow("blank page") << resource("page_blank.bmp") << QByteArray("bmp")
-                                << Sizes{{16, 15}} << 256;
-    QTest::newRow("page with magnifier")
-        << resource("page_magnifier.bmp") << QByteArray("bmp") << Sizes{{16, 15}} << 256;
-    QTest::newRow("floppy") << resource("floppy.bmp") << QByteArray("bmp") << Sizes{{24, 23}}
-                            << 256;
-    QTest::newRow("open folder") << resource("folder_open.bmp") << QByteArray("bmp")
-                                 << Sizes{{24, 23}} << 256;
-    QTest::newRow("small folder") << resource("small_folder.bmp") << QByteArray("bmp")
-                                  << Sizes{{13, 13}} << 16;
-    QTest::newRow("small plus") << resource("small_plus.bmp") << QByteArray("bmp")
-                                << Sizes{{13, 13}} << 16;
-    QTest::newRow("installed icon 32") << QFINDTESTDATA("../../resources/pictures/armsmith_32.png")
-                                       << QByteArray("png") << Sizes{{32, 32}} << -1;
-    QTest::newRow("installed icon 16") << QFINDTESTDATA("../../resources/pictures/armsmith_16.png")
-                                       << QByteArray("png") << Sizes{{16, 16}} << -1;
-}
-
-void TestPictures::files_have_their_format()
-{
-    QFETCH(QString, path);
-    QFETCH(QByteArray, format);
-    QFETCH(Sizes, sizes);
-    QFETCH(int, colours);
-
-    QCOMPARE(QImageReader(path).format(), format);
-    Sizes read;
-    for (const QImage &image : all_images(path))
-        read.append(image.size());
-    QCOMPARE(read, sizes);
-    if (colours != -1)
-        QCOMPARE(stored_colours(bytes_of(path), format), colours);
-    // The image lists rely on bitmaps being drawn on the mask colour.
-    if (format == "bmp")
-        QCOMPARE(QImage(path).pixel(0, 0), kSilver);
-}
-
-void TestPictures::files_bring_their_own_transparency_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QPointF>("clear"); // both as fractions of the picture, for every size in it
-    QTest::addColumn<QPointF>("solid");
-
-    QTest::newRow("about pistol") << resource("pistol_32.gif") << QPointF(0, 0)
-                                  << QPointF(0.5, 0.3);
-    QTest::newRow("grey pistol") << resource("pistol_grey_16.gif") << QPointF(0.9, 0.9)
-                                 << QPointF(0.5, 0.3);
-    QTest::newRow("root pistol") << resource("pistol_root_16.gif") << QPointF(0.9, 0.9)
-                                 << QPointF(0.5, 0.3);
-    QTest::newRow("paper clip") << resource("paper_clip.ico") << QPointF(0.05, 0.5)
-                                << QPointF(0.6, 0.8);
-    QTest::newRow("minus") << resource("minus.ico") << QPointF(0.5, 0.2) << QPointF(0.5, 0.45);
-    QTest::newRow("plus") << resource("plus.ico") << QPointF(0.15, 0.15) << QPointF(0.5, 0.25);
-    QTest::newRow("window tick") << resource("tick.ico") << QPointF(0.1, 0.1) << QPointF(0.4, 0.7);
-    QTest::newRow("installed icon 32") << QFINDTESTDATA("../../resources/pictures/armsmith_32.png")
-                                       << QPointF(0.1, 0.1) << QPointF(0.4, 0.7);
-    QTest::newRow("installed icon 16") << QFINDTESTDATA("../../resources/pictures/armsmith_16.png")
-                                       << QPointF(0.1, 0.1) << QPointF(0.4, 0.7);
-}
-
-void TestPictures::files_bring_their_own_transparency()
-{
-    QFETCH(QString, path);
-    QFETCH(QPointF, clear);
-    QFETCH(QPointF, solid);
-
-    const QList<QImage> images = all_images(path);
-    QVERIFY(!images.isEmpty());
-    for (const QImage &image : images) {
-        QCOMPARE(image.pixelColor(at(image, clear)).alpha(), 0);
-        QCOMPARE(image.pixelColor(at(image, solid)).alpha(), 255);
+    void files_load_with_their_sizes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<Sizes>("sizes");
+        const auto rows = [](std::initializer_list<const char *> files, const Sizes &sizes) {
+            for (const char *file : files)
+                QTest::newRow(file) << QString::fromLatin1(file) << sizes;
+        };
+        rows({"pistol_32.gif", "armsmith_32.png"}, {{32, 32}});
+        rows({"pistol_grey_16.gif", "pistol_root_16.gif", "armsmith_16.png"}, {{16, 16}});
+        rows({"paper_clip.ico", "minus.ico", "plus.ico", "tick.ico"}, {{32, 32}, {16, 16}});
+        rows({"page_blank.bmp", "page_magnifier.bmp"}, {{16, 15}});
+        rows({"floppy.bmp", "folder_open.bmp"}, {{24, 23}});
+        rows({"small_folder.bmp", "small_plus.bmp"}, {{13, 13}});
     }
-}
-
-void TestPictures::about_pistol_is_greys_with_index_100_transparent()
-{
-    const QByteArray gif = bytes_of(resource("pistol_32.gif"));
-    QVERIFY(gif.startsWith("GIF89a"));
-    QVERIFY(u8(gif, 10) & 0x80); // a global colour table
-    for (int i = 0; i < 128; ++i) {
-        const qsizetype entry = 13 + 3 * i;
-        QVERIFY2(gif.at(entry) == gif.at(entry + 1) && gif.at(entry) == gif.at(entry + 2),
-                 qPrintable(QStringLiteral("entry %1 is not grey").arg(i)));
+    void files_load_with_their_sizes()
+    {
+        QFETCH(QString, file);
+        QFETCH(Sizes, sizes);
+        QImageReader reader(path_of(file));
+        QCOMPARE(reader.format(), QFileInfo(file).suffix().toLatin1());
+        Sizes read{reader.read().size()};
+        while (reader.jumpToNextImage())
+            read.append(reader.read().size());
+        QCOMPARE(read, sizes);
     }
-    const qsizetype control = gif.indexOf(QByteArray("\x21\xf9\x04", 3));
-    QVERIFY(control > 0);
-    QVERIFY(u8(gif, control + 3) & 1);
-    QCOMPARE(u8(gif, control + 6), 100);
 
-    // Black inside, lighter greys along the edges.
-    QSet<QRgb> opaque;
-    const QImage image = QImage(resource("pistol_32.gif")).convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qAlpha(image.pixel(x, y)) == 255)
-                opaque.insert(image.pixel(x, y));
-    QVERIFY(opaque.contains(qRgb(0, 0, 0)));
-    QVERIFY(opaque.size() > 4);
-}
-
-void TestPictures::list_pictures_fit_and_stay_transparent_data()
-{
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("bitmap");
-
-    const char *names1[] = {"about pistol", "paper clip",  "blank page", "page with magnifier",
-                            "grey pistol",  "grey pistol", "root pistol"};
-    const bool bitmaps1[] = {false, false, true, true, false, false, false};
-    const char *names2[] = {"floppy",     "open folder",  "minus",     "plus",
-                            "paper clip", "small folder", "small plus"};
-    const bool bitmaps2[] = {true, true, false, false, false, true, true};
-    for (int i = 0; i < 7; ++i) {
-        QTest::addRow("ImageList1 %d %s", i + 1, names1[i])
-            << "ImageList1" << i + 1 << QSize(16, 16) << bitmaps1[i];
-        QTest::addRow("ImageList2 %d %s", i + 1, names2[i])
-            << "ImageList2" << i + 1 << QSize(24, 23) << bitmaps2[i];
+    // Read from the bytes: Qt decodes a GIF to 32 bits and keeps neither palette nor index.
+    void about_pistol_is_128_greys_with_index_100_transparent()
+    {
+        QFile file(path_of("pistol_32.gif"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray gif = file.readAll();
+        QVERIFY(gif.startsWith("GIF89a"));
+        QCOMPARE(quint8(gif[10]) & 0x87, 0x86); // a global table of 2 << 6 entries
+        for (int entry = 13; entry < 13 + 3 * 128; entry += 3)
+            QVERIFY2(gif[entry] == gif[entry + 1] && gif[entry] == gif[entry + 2],
+                     qPrintable(QString::number((entry - 13) / 3)));
+        const qsizetype control = gif.indexOf(QByteArray("\x21\xf9\x04", 3));
+        QVERIFY(control > 0);
+        QCOMPARE(quint8(gif[control + 3]) & 1, 1);
+        QCOMPARE(quint8(gif[control + 6]), 100);
     }
-}
 
-void TestPictures::list_pictures_fit_and_stay_transparent()
-{
-    QFETCH(QString, list);
-    QFETCH(int, index);
-    QFETCH(QSize, size);
-    QFETCH(bool, bitmap);
-
-    const auto owner = lists_owner();
-    const auto *images = owner->findChild<ImageList *>(list);
-    QVERIFY(images);
-    QCOMPARE(images->count(), 7);
-    QVERIFY(!images->icon(index).isNull());
-    const QImage image = images->picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(image.size(), size);
-
-    const int right = size.width() - 1, bottom = size.height() - 1;
-    for (const QPoint corner :
-         {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)})
-        QCOMPARE(qAlpha(image.pixel(corner)), 0);
-    int opaque = 0, opaque_silver = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            opaque += qAlpha(image.pixel(x, y)) == 255;
-            opaque_silver += image.pixel(x, y) == kSilver;
+    void lists_fit_every_picture_and_no_other_number_data()
+    {
+        QTest::addColumn<ImageList *>("images");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("tree") << m_tree << QSize(16, 16);
+        QTest::newRow("tool bar") << m_tool_bar << QSize(24, 23);
+    }
+    void lists_fit_every_picture_and_no_other_number()
+    {
+        QFETCH(ImageList *, images);
+        QFETCH(QSize, size);
+        QCOMPARE(images->count(), 7);
+        // Clear corners on every picture, bitmaps included: a bitmap's are drawn in silver.
+        for (int index = 1; index <= images->count(); ++index) {
+            const QImage image = images->picture(index).toImage();
+            QCOMPARE(image.size(), size);
+            QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+            QCOMPARE(image.pixelColor(size.width() - 1, size.height() - 1).alpha(), 0);
         }
+        for (const int outside : {0, images->count() + 1})
+            QVERIFY(images->picture(outside).isNull() && images->icon(outside).isNull());
     }
-    QVERIFY(opaque > size.width() * size.height() / 8);
-    if (bitmap)
-        QCOMPARE(opaque_silver, 0);
-}
 
-void TestPictures::pictures_of_the_lists_size_are_shown_as_drawn_data()
-{
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("path");
-
-    QTest::newRow("tree 2, the paper clip icon's own 16 x 16")
-        << "ImageList1" << 2 << resource("paper_clip.ico");
-    QTest::newRow("tree 5 grey pistol") << "ImageList1" << 5 << resource("pistol_grey_16.gif");
-    QTest::newRow("tree 6 grey pistol again")
-        << "ImageList1" << 6 << resource("pistol_grey_16.gif");
-    QTest::newRow("tree 7 root pistol") << "ImageList1" << 7 << resource("pistol_root_16.gif");
-    QTest::newRow("tool bar 1 floppy") << "ImageList2" << 1 << resource("floppy.bmp");
-    QTest::newRow("tool bar 2 open folder") << "ImageList2" << 2 << resource("folder_open.bmp");
-}
-
-void TestPictures::pictures_of_the_lists_size_are_shown_as_drawn()
-{
-    QFETCH(QString, list);
-    QFETCH(int, index);
-    QFETCH(QString, path);
-
-    const auto owner = lists_owner();
-    const auto *images = owner->findChild<ImageList *>(list);
-    QVERIFY(images);
-    QImage drawn;
-    for (const QImage &image : all_images(path))
-        if (image.size() == images->image_size())
-            drawn = image.convertToFormat(QImage::Format_ARGB32);
-    QVERIFY(!drawn.isNull());
-    for (int y = 0; y < drawn.height(); ++y)
-        for (int x = 0; x < drawn.width(); ++x)
-            if (drawn.pixel(x, y) == kSilver)
-                drawn.setPixel(x, y, 0);
-
-    const auto premultiplied = QImage::Format_ARGB32_Premultiplied;
-    QCOMPARE(images->picture(index).toImage().convertToFormat(premultiplied),
-             drawn.convertToFormat(premultiplied));
-}
-
-void TestPictures::numbers_outside_a_list_give_no_picture_data()
-{
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<int>("index");
-
-    for (const char *list : {"ImageList1", "ImageList2"}) {
-        QTest::addRow("%s zero, as if counted from 0", list) << list << 0;
-        QTest::addRow("%s negative", list) << list << -1;
-        QTest::addRow("%s one past the last", list) << list << 8;
+    // An icon's picture of the list's own size is shown as drawn, not its 32 x 32 shrunk.
+    void tree_shows_the_paper_clips_own_16_by_16()
+    {
+        QImageReader reader(path_of("paper_clip.ico"));
+        QVERIFY(reader.jumpToImage(1));
+        const QImage drawn = reader.read();
+        QCOMPARE(drawn.size(), QSize(16, 16));
+        QCOMPARE(m_tree->picture(2).toImage().convertToFormat(drawn.format()), drawn);
     }
-}
-
-void TestPictures::numbers_outside_a_list_give_no_picture()
-{
-    QFETCH(QString, list);
-    QFETCH(int, index);
-
-    const auto owner = lists_owner();
-    const auto *images = owner->findChild<ImageList *>(list);
-    QVERIFY(images);
-    QVERIFY(images->picture(index).isNull());
-    QVERIFY(images->icon(index).isNull());
-}
+};
 
 QTEST_MAIN(TestPictures)
 #include "test_pictures.moc"

@@ -73,8 +73,8 @@ inline QString node_texts(const Form1 &form)
 {
     WeaponTree &tree = tree_view(form)->tree();
     QStringList texts;
-    for (NodeIndex node = 1; node <= tree.count(); ++node)
-        texts << tree.text(node);
+    for (int node = 1; node <= tree.count(); ++node)
+        texts << tree.text(static_cast<NodeIndex>(node));
     return texts.join(u'\n');
 }
 
