@@ -1,118 +1,120 @@
 #pragma once
 
-// Answers the modal windows a command brings up (file dialog, text prompts, message boxes) from
-// a timer that runs inside their own event loops, so the command takes its real dialog path.
+// Runs the window's commands and answers the modal windows they bring up (file dialog, prompts,
+// messages) from a timer inside their own event loops, so each takes its real dialog path.
 
-#include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QFileDialog>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
-#include <QTimer>
-#include <QtTest>
+#include "window_driver.h"
+
+#include "editor/tool_bar.h"
+
+#include <QtWidgets>
 
 #include <functional>
 
 namespace modal_answer
 {
 
-using Answer = std::function<void(QWidget *)>;
+// As an answer, the Escape character alone: the window is dismissed.
+inline const QString kEscape = QStringLiteral("\x1b");
 
-// What a modal window was, to compare a command's whole conversation with the user in one go.
-inline QString describe(QWidget *window)
+// Types text into a prompt, or a path into the file dialog, and accepts.
+inline void answer(QWidget *window, const QString &text)
 {
-    if (auto *prompt = qobject_cast<QInputDialog *>(window))
-        return QStringLiteral("prompt %1: %2").arg(prompt->windowTitle(), prompt->labelText());
-    if (qobject_cast<QMessageBox *>(window))
-        return QStringLiteral("message");
-    if (auto *files = qobject_cast<QFileDialog *>(window))
-        return QStringLiteral("file dialog %1").arg(files->windowTitle());
-    return QString::fromLatin1(window->metaObject()->className());
+    auto *name = window->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("listView"));
+    if (auto *prompt = qobject_cast<QInputDialog *>(window)) {
+        prompt->setTextValue(text);
+        prompt->accept();
+    } else if (qobject_cast<QFileDialog *>(window) && name && list) {
+        // Into the name box, as selectFile() leaves the box alone while it has the focus. A
+        // file still highlighted in the list would outrank the box, so the list is cleared
+        // first, as a user's click on blank space in it would.
+        list->clearSelection();
+        name->setText(text);
+        static_cast<QDialog *>(window)->accept(); // the file dialog's own, as its Open button
+    }
 }
 
-// Runs command and gives each modal window that comes up the next answer in turn. A window
-// beyond the answers, or one an answer left open after a failed check, is rejected so that the
-// test ends instead of waiting forever. Gives the descriptions of every window that came up.
-inline QStringList run(const std::function<void()> &command, const QList<Answer> &answers = {})
+// Runs command and gives each modal window the next answer in turn. A window still up after
+// that (one beyond the answers, or one its answer did not fit) is dismissed as Escape would, so
+// that a test fails instead of waiting forever. Gives the whole conversation to compare in one
+// go: each window's class and title, the file the file dialog offers, a message's text.
+inline QStringList run(const std::function<void()> &command, const QStringList &answers)
 {
     QStringList seen;
     QPointer<QWidget> last;
     QTimer poll;
-    poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QPointer<QWidget> window = QApplication::activeModalWidget();
         if (!window || !window->isVisible() || window == last)
             return;
         last = window;
-        seen << describe(window);
-        if (seen.size() <= answers.size())
-            answers[seen.size() - 1](window);
-        const bool stray = seen.size() > answers.size() || QTest::currentTestFailed();
-        if (window && window->isVisible() && stray) {
-            if (auto *dialog = qobject_cast<QDialog *>(window.data()))
-                dialog->reject();
-            else
-                window->close();
-        }
+        seen << window->metaObject()->className() + (' ' + window->windowTitle());
+        if (auto *box = qobject_cast<QMessageBox *>(window))
+            seen.last() += ": " + box->text();
+        const auto *files = qobject_cast<QFileDialog *>(window);
+        if (files && QFileInfo(files->selectedFiles().value(0)).isFile())
+            seen.last() += " on " + files->selectedFiles().value(0);
+        if (seen.size() <= answers.size() && answers[seen.size() - 1] != kEscape)
+            answer(window, answers[seen.size() - 1]);
+        if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
+            dialog->reject();
     });
-    poll.start();
+    poll.start(5);
     command();
     return seen;
 }
 
-inline Answer choose_file(const QString &path)
+// A weapon line with the header H and the pairs k1\v1, k2\v2, ...
+inline QByteArray weapon_line(int pairs)
 {
-    return [path](QWidget *window) {
-        auto *dialog = qobject_cast<QFileDialog *>(window);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->objectName(), QStringLiteral("CommonDialog1Window"));
-        // Typed into the name box, as selectFile() leaves the box alone while it has the focus.
-        // A file still highlighted in the list would outrank the box, so the list is cleared
-        // first, as a user's click into an empty part of it would.
-        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        auto *list = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView"));
-        QVERIFY(name && list);
-        list->clearSelection();
-        name->setText(path);
-        static_cast<QDialog *>(dialog)->accept(); // the dialog's own accept, as its Open button
-    };
+    QByteArray line = "H";
+    for (int i = 1; i <= pairs; ++i)
+        line += "\\k" + QByteArray::number(i) + "\\v" + QByteArray::number(i);
+    return line;
 }
 
-inline Answer type_text(const QString &text)
-{
-    return [text](QWidget *window) {
-        auto *prompt = qobject_cast<QInputDialog *>(window);
-        QVERIFY(prompt);
-        QCOMPARE(prompt->objectName(), QStringLiteral("TextPrompt"));
-        QCOMPARE(prompt->textValue(), QString());
-        prompt->setTextValue(text);
-        prompt->accept();
-    };
-}
+// The main window on screen, with a folder for its files and, unless bytes is empty, those
+// bytes opened as a weapon file through the Open dialog.
+struct Window {
+    QTemporaryDir dir;
+    Form1 form;
+    TreeView *tv = window_driver::tree_view(form);
+    QLineEdit *text2 = window_driver::control<QLineEdit>(form, "Text2");
+    QString path;
 
-inline Answer cancel()
-{
-    return [](QWidget *window) {
-        if (auto *dialog = qobject_cast<QDialog *>(window))
-            dialog->reject();
-    };
-}
+    explicit Window(const QByteArray &bytes = {})
+    {
+        window_driver::show_window(form);
+        if (!bytes.isEmpty())
+            menu("mnuOpen", {path = write("weapon.txt", bytes)});
+    }
 
-// Reads a message box's text into *text and dismisses it with its button.
-inline Answer read_message(QString *text)
-{
-    return [text](QWidget *window) {
-        auto *box = qobject_cast<QMessageBox *>(window);
-        QVERIFY(box);
-        *text = box->text();
-        if (QAbstractButton *ok = box->button(QMessageBox::Ok))
-            ok->click();
-        else
-            box->accept();
-    };
-}
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile file(dir.filePath(name));
+        const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        return written ? file.fileName() : QString();
+    }
+
+    QStringList menu(const char *name, const QStringList &answers = {})
+    {
+        QAction *action = form.findChild<QAction *>(QLatin1String(name));
+        return run([action] { action->trigger(); }, answers);
+    }
+
+    // A separator's position has no button to click; its click comes as the tool bar reports it.
+    QStringList tool(int index, const QStringList &answers = {})
+    {
+        auto *bar = form.findChild<ToolBar *>(QStringLiteral("Toolbar1"));
+        const auto click = [bar, index] {
+            if (QAction *button = bar->button(index))
+                QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton);
+            else
+                emit bar->ButtonClick(index);
+        };
+        return run(click, answers);
+    }
+};
 
 } // namespace modal_answer
