@@ -10,7 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
-namespace {
+namespace
+{
 
 // The largest file, written once on first use; a save goes to a second file so that every load
 // reads the same bytes.

@@ -208,15 +208,9 @@ void toggleAll(benchmark::State &state, bool expand)
         state.SkipWithError("the command left the last key in the other state");
 }
 
-void expandAll(benchmark::State &state)
-{
-    toggleAll(state, true);
-}
+void expandAll(benchmark::State &state) { toggleAll(state, true); }
 
-void collapseAll(benchmark::State &state)
-{
-    toggleAll(state, false);
-}
+void collapseAll(benchmark::State &state) { toggleAll(state, false); }
 
 void toggleFloor(benchmark::State &state, void (QTreeView::*setUp)(), void (QTreeView::*measured)())
 {
@@ -271,14 +265,8 @@ void typeInLastValue(benchmark::State &state, const QString &path)
     }
 }
 
-void keystroke(benchmark::State &state)
-{
-    typeInLastValue(state, files().largest);
-}
-void keystrokeOnOnePair(benchmark::State &state)
-{
-    typeInLastValue(state, files().onePair);
-}
+void keystroke(benchmark::State &state) { typeInLastValue(state, files().largest); }
+void keystrokeOnOnePair(benchmark::State &state) { typeInLastValue(state, files().onePair); }
 
 void searchNothing(benchmark::State &state)
 {

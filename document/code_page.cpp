@@ -2,7 +2,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 
 // 0x80 to 0x9F; everything else maps to the code point of the same number.
 constexpr std::array<char16_t, 32> kHighControls = {
@@ -23,7 +24,8 @@ int byteOf(char16_t c)
 
 } // namespace
 
-namespace code_page {
+namespace code_page
+{
 
 QString decode(QByteArrayView bytes)
 {

@@ -6,7 +6,8 @@
 // Windows-1252, taken as a one-to-one map over all 256 byte values: the five bytes the code
 // page leaves undefined stand for the C1 controls of the same number, so any byte string
 // survives a decode and an encode unchanged.
-namespace code_page {
+namespace code_page
+{
 
 QString decode(QByteArrayView bytes);
 // False when some character has no byte; bytes is then unspecified.

@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 WeaponFileResult failure(WeaponFileStatus status, const QString &reason, NodeIndex node = 0)
 {
@@ -32,9 +33,9 @@ WeaponFileResult addFailure(const AddResult &result, const QString &key)
 
 WeaponFileResult unwritable(NodeIndex index, const QString &why)
 {
-    return failure(WeaponFileStatus::UnwritableText,
-                   QStringLiteral("Node %1 holds %2, which the file cannot keep.").arg(index).arg(why),
-                   index);
+    return failure(
+        WeaponFileStatus::UnwritableText,
+        QStringLiteral("Node %1 holds %2, which the file cannot keep.").arg(index).arg(why), index);
 }
 
 // Node by node, so that a line the file cannot keep is pinned on the first node at fault.
@@ -98,8 +99,9 @@ WeaponFileResult read_first_line(const QString &path, QByteArray &line)
         const QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty()) {
             if (file.error() != QFileDevice::NoError) {
-                return failure(WeaponFileStatus::CannotRead,
-                               QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
+                return failure(
+                    WeaponFileStatus::CannotRead,
+                    QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
             }
             break;
         }

@@ -132,8 +132,8 @@ public:
     void endBatch();
     bool inBatch() const { return m_batchDepth > 0; }
 
-    AddResult add(const Relative &relative, const std::optional<QString> &key,
-                  const QString &text, qint16 image);
+    AddResult add(const Relative &relative, const std::optional<QString> &key, const QString &text,
+                  qint16 image);
     void clear();
     // Room for this many nodes, so that a large load does not grow the tree step by step.
     void reserve(int nodes);

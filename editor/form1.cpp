@@ -10,9 +10,9 @@
 #include "editor/weapon_text_validator.h"
 
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -20,7 +20,8 @@
 #include <QScreen>
 #include <QStyle>
 
-namespace {
+namespace
+{
 
 // Where the window system keeps its frame to itself, the layout reckons with the title bar,
 // menu bar and borders the design was drawn with.

@@ -16,15 +16,18 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-namespace {
+namespace
+{
 
 // Why a text typed for New Key cannot go into the file, or an empty text when it can.
 QString unwritableReason(const QString &what, const QString &text)
 {
     if (text.contains(u'\\'))
-        return QStringLiteral("The %1 holds a backslash, which would split it in the file.").arg(what);
+        return QStringLiteral("The %1 holds a backslash, which would split it in the file.")
+            .arg(what);
     if (text.contains(u'\r'))
-        return QStringLiteral("The %1 holds a line break, which would end the file's line.").arg(what);
+        return QStringLiteral("The %1 holds a line break, which would end the file's line.")
+            .arg(what);
     if (const qsizetype at = code_page::firstUnencodable(text); at >= 0) {
         return QStringLiteral("The %1 holds the character \"%2\", which a weapon file cannot hold.")
             .arg(what, text.mid(at, 1));
@@ -100,7 +103,8 @@ void Form1::new_key()
 {
     if (openPath().isEmpty())
         return;
-    const QString name = text_prompt(this, QStringLiteral("New Key Name"), QStringLiteral("New Key"));
+    const QString name =
+        text_prompt(this, QStringLiteral("New Key Name"), QStringLiteral("New Key"));
     if (name.isEmpty())
         return;
     const QString value =

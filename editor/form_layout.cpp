@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 // A size the window system would refuse: the old value stays.
 void setSize(float &size, float value)

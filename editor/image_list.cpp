@@ -56,10 +56,7 @@ QPixmap ImageList::picture(int index) const
     return index >= 1 && index <= count() ? m_pictures.at(index - 1) : QPixmap();
 }
 
-QIcon ImageList::icon(int index) const
-{
-    return QIcon(picture(index));
-}
+QIcon ImageList::icon(int index) const { return QIcon(picture(index)); }
 
 QImage ImageList::load(const QString &path) const
 {

@@ -9,7 +9,8 @@
 #include <QTime>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
 constexpr int kPanelWidth = 1440;
 

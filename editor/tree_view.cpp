@@ -9,7 +9,8 @@
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 
-namespace {
+namespace
+{
 
 // In-place editing takes the same care with text as the value box.
 class LabelDelegate : public QStyledItemDelegate
@@ -20,8 +21,8 @@ public:
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
                           const QModelIndex &index) const override
     {
-        auto *editor = qobject_cast<QLineEdit *>(
-            QStyledItemDelegate::createEditor(parent, option, index));
+        auto *editor =
+            qobject_cast<QLineEdit *>(QStyledItemDelegate::createEditor(parent, option, index));
         if (editor)
             make_weapon_text_editor(editor);
         return editor;
@@ -59,7 +60,8 @@ TreeView::TreeView(QWidget *parent)
             scrollTo(m_model->indexOf(node));
     });
     connect(m_tree, &WeaponTree::batchFinished, this, &TreeView::followBatch);
-    connect(this, &QTreeView::expanded, this, [this](const QModelIndex &i) { userExpanded(i, true); });
+    connect(this, &QTreeView::expanded, this,
+            [this](const QModelIndex &i) { userExpanded(i, true); });
     connect(this, &QTreeView::collapsed, this,
             [this](const QModelIndex &i) { userExpanded(i, false); });
     connect(this, &QTreeView::clicked, this, &TreeView::userClicked);

@@ -11,4 +11,7 @@ constexpr int twips_to_pixels(double twips)
                                        : twips / kTwipsPerPixel - 0.5);
 }
 
-constexpr double pixels_to_twips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
+constexpr double pixels_to_twips(int pixels)
+{
+    return static_cast<double>(pixels) * kTwipsPerPixel;
+}

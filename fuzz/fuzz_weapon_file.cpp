@@ -16,7 +16,8 @@
 // the real path through the disk, so that the line reader and the save are held to the same
 // invariants.
 
-namespace {
+namespace
+{
 
 [[noreturn]] void broken(const char *what, int node)
 {
