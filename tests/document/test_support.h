@@ -4,35 +4,25 @@
 
 #include <QtTest>
 
-#include <functional>
-
-// One line per node, indented by depth: text (control characters as <hex>, to keep the node on
-// one line), then [image, k when Key equals the text or k=... when not, B bold, E expanded,
-// S selected].
-inline QString dump(const WeaponTree &tree)
+// One line per node, indented by depth: text (controls as <hex>, to keep it on one line), then
+// [image, k when Key equals the text or k=... when not, B bold, E expanded, S selected].
+inline QString dump(const WeaponTree &tree, NodeIndex parent = 0, int depth = 0)
 {
     QStringList lines;
-    const std::function<void(NodeIndex, int)> walk = [&](NodeIndex parent, int depth) {
-        for (int row = 0; row < tree.childCountOf(parent); ++row) {
-            const Node node = *tree.nodes().Item(tree.child(parent, row));
-            QString text;
-            for (const QChar c : node.Text())
-                text += c < u' ' || (c >= u'\x7f' && c < u'\xa0')
-                            ? "<" + QString::number(c.unicode(), 16).rightJustified(2, u'0') + ">"
-                            : QString(c);
-            QStringList flags{QString::number(node.Image())};
-            if (const std::optional<QString> key = node.Key())
-                flags << (*key == node.Text() ? QStringLiteral("k") : "k=" + *key);
-            if (node.Bold())
-                flags << QStringLiteral("B");
-            if (node.Expanded())
-                flags << QStringLiteral("E");
-            if (node.Selected())
-                flags << QStringLiteral("S");
-            lines << QString(depth * 2, u' ') + text + " [" + flags.join(u' ') + "]";
-            walk(node.Index(), depth + 1);
-        }
-    };
-    walk(0, 0);
+    for (int row = 0; row < tree.childCountOf(parent); ++row) {
+        const Node node = *tree.nodes().Item(tree.child(parent, row));
+        QString text;
+        for (const QChar c : node.Text())
+            text += c < u' ' || (c >= u'\x7f' && c < u'\xa0')
+                        ? QString("<%1>").arg(c.unicode(), 2, 16, QChar(u'0'))
+                        : QString(c);
+        const std::optional<QString> key = node.Key();
+        lines << QString(depth * 2, u' ') + text + " [" + QString::number(node.Image()) +
+                     (key ? *key == node.Text() ? " k" : " k=" + *key : "") +
+                     (node.Bold() ? " B" : "") + (node.Expanded() ? " E" : "") +
+                     (node.Selected() ? " S" : "") + "]";
+        if (tree.childCountOf(node.Index()) > 0)
+            lines << dump(tree, node.Index(), depth + 1);
+    }
     return lines.join(u'\n');
 }
