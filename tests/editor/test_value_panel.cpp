@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -17,17 +16,11 @@ const QByteArray kPairs = "H\\a\\1\\b\\2";
 const QString kUnencodable = QString(QChar(0x4E2D)) + QString::fromUcs4(U"\U0001F600");
 const QString kCodePageSample = QString::fromUtf8("é€\tŸ ") + QChar(0x81);
 
-// The main window with a document open, driven a step at a time; each test builds its own.
 struct Window {
     QTemporaryDir dir;
     Form1 form;
     TreeView *tv = tree_view(form);
     QLineEdit *text2 = control<QLineEdit>(form, "Text2");
-
-    bool open(const QByteArray &bytes)
-    {
-        return show_window(form) && !open_bytes(form, dir, bytes).isEmpty();
-    }
 
     // "read-only" or "editable" and the text shown, once the caption, the box's lock and colour
     // and the tree's in-place editing all agree on which.
@@ -51,16 +44,10 @@ struct Window {
         return all;
     }
 
-    bool editing_in_place() const
-    {
-        return QApplication::focusWidget() &&
-               QApplication::focusWidget()->parent() == tv->viewport();
-    }
-
     // "3" clicks node 3's row, "+2" node 2's expand button (which must close it), "box" clicks to
-    // the end of the value box, "wait" lets the double-click time pass (so a second click has
-    // started its edit), "type " and "paste " enter the rest by keystrokes or from the clipboard,
-    // and anything else is a key. The box's text and the node's must agree throughout.
+    // the end of the value box, "type " and "paste " enter the rest by keystrokes or from the
+    // clipboard, and anything else is a key. After every keystroke in the box the node holds what
+    // it shows.
     void run(const QString &step)
     {
         QWidget *focus = QApplication::focusWidget();
@@ -71,7 +58,8 @@ struct Window {
             for (const char32_t c : step.mid(5).toUcs4()) {
                 QTest::sendKeyEvent(QTest::Click, focus, Qt::Key_unknown, QString::fromUcs4(&c, 1),
                                     Qt::NoModifier);
-                check_box_shows_node(focus);
+                if (focus == text2)
+                    QCOMPARE(form.tree().text(form.tree().selected()), text2->text());
             }
         } else if (step[0] == u'+' && node) {
             const QRect label = tv->visualRect(model_index(form, node));
@@ -81,9 +69,6 @@ struct Window {
         } else if (step == "box") {
             QTest::mouseClick(text2, Qt::LeftButton);
             QTest::keyClick(text2, Qt::Key_End);
-        } else if (step == "wait") {
-            const QDeadlineTimer passed(QApplication::doubleClickInterval() + 200);
-            QTRY_VERIFY(passed.hasExpired());
         } else if (step.startsWith("paste ")) {
             QGuiApplication::clipboard()->setText(step.mid(6));
             QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
@@ -91,19 +76,6 @@ struct Window {
             const QKeyCombination key = QKeySequence(step)[0];
             QTest::keyClick(focus, key.key(), key.keyboardModifiers());
         }
-        check_box_shows_node(focus);
-    }
-
-    void check_box_shows_node(const QWidget *focus)
-    {
-        if (const NodeIndex selected = form.tree().selected(); selected && focus == text2)
-            QCOMPARE(model_index(form, selected).data().toString(), text2->text());
-    }
-
-    void run(const QStringList &steps)
-    {
-        for (const QString &step : steps)
-            run(step);
     }
 };
 
@@ -133,25 +105,17 @@ private slots:
     {
         columns();
         row("root, a value shown before", {"3", "1"}, 1, "read-only H");
-        row("key, a value shown before", {"3", "2"}, 2, "read-only a");
         row("value, a key shown before", {"2", "3"}, 3, "editable 1");
-        row("lone root", {}, 1, "editable H", "H");
-        row("Up from a key to a value", {"4", "Up", "box", "type z"}, 3, "editable 1z");
         row("Left from a value to its key", {"3", "Left"}, 2, "read-only a");
         row("expand button of the key above the value", {"3", "+2"}, 2, "read-only a");
-        row("expand button of another key", {"5", "+2", "box", "type z"}, 5, "editable 2z");
     }
     void follows_the_selection() { check(); }
 
     void edits_reach_the_node_data()
     {
         columns();
-        row("typed into a value", {"2", "3", "box", "type x y"}, 3, "editable 1x y");
-        row("value emptied and retyped", {"5", "box", "Backspace", "type 9"}, 5, "editable 9");
         row("typed into a lone root", {"box", "type z"}, 1, "editable Hz", "H");
-        row("second click, in-place edit, Enter", {"3", "3", "wait", "End", "type +", "Return"}, 3,
-            "editable 1+");
-        row("F2, in-place edit, Enter", {"5", "F2", "End", "type +", "Return"}, 5, "editable 2+");
+        row("F2, in-place edit, Enter", {"3", "F2", "End", "type +", "Return"}, 3, "editable 1+");
         row("F2, in-place edit, Esc", {"3", "F2", "End", "type +", "Esc"}, 3, "editable 1");
         row("pasted code-page characters", {"3", "box", "paste " + kCodePageSample, "type !"}, 3,
             "editable 1" + kCodePageSample + "!");
@@ -183,9 +147,7 @@ private slots:
     {
         columns();
         const QString pasted = "paste x\\y\rz" + kUnencodable + "w";
-        row("typed into the root", {"3", "1", "box", "type z"}, 1, "read-only H");
         row("typed into a key", {"3", "2", "box", "type z"}, 2, "read-only a");
-        row("second click on a key", {"3", "2", "2", "wait"}, 2, "read-only a");
         row("F2 on a key", {"3", "4", "F2"}, 4, "read-only b");
         row("box: typed backslash, characters without a byte",
             {"3", "box", "type a\\b" + kUnencodable + "c"}, 3, "editable 1abc");
@@ -204,10 +166,11 @@ private:
         QFETCH(int, node);
         QFETCH(QString, panel);
         Window w;
-        QVERIFY(w.open(bytes));
+        QVERIFY(show_window(w.form) && !open_bytes(w.form, w.dir, bytes).isEmpty());
         QStringList texts = w.texts();
-        w.run(steps);
-        QTRY_VERIFY(!w.editing_in_place());
+        for (const QString &step : steps)
+            w.run(step);
+        QTRY_VERIFY(QApplication::focusWidget()->parentWidget() != w.tv->viewport());
         QCOMPARE(w.form.tree().selected(), node);
         QCOMPARE(w.tv->currentIndex(), model_index(w.form, NodeIndex(node)));
         QCOMPARE(w.panel(), panel);
