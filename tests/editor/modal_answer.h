@@ -9,37 +9,18 @@
 
 #include <QtWidgets>
 
-#include <functional>
-
 namespace modal_answer
 {
 
 // As an answer, the Escape character alone: the window is dismissed.
 inline const QString kEscape = QStringLiteral("\x1b");
 
-// Types text into a prompt, or a path into the file dialog, and accepts.
-inline void answer(QWidget *window, const QString &text)
-{
-    auto *name = window->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("listView"));
-    if (auto *prompt = qobject_cast<QInputDialog *>(window)) {
-        prompt->setTextValue(text);
-        prompt->accept();
-    } else if (qobject_cast<QFileDialog *>(window) && name && list) {
-        // Into the name box, as selectFile() leaves the box alone while it has the focus. A
-        // file still highlighted in the list would outrank the box, so the list is cleared
-        // first, as a user's click on blank space in it would.
-        list->clearSelection();
-        name->setText(text);
-        static_cast<QDialog *>(window)->accept(); // the file dialog's own, as its Open button
-    }
-}
-
-// Runs command and gives each modal window the next answer in turn. A window still up after
-// that (one beyond the answers, or one its answer did not fit) is dismissed as Escape would, so
-// that a test fails instead of waiting forever. Gives the whole conversation to compare in one
-// go: each window's class and title, the file the file dialog offers, a message's text.
-inline QStringList run(const std::function<void()> &command, const QStringList &answers)
+// Runs command and gives each modal window the next answer in turn, typed into a prompt or as a
+// path into the file dialog, and accepted. A window still up after that (one beyond the answers,
+// or one its answer did not fit) is dismissed as Escape would, so that a test fails instead of
+// waiting forever. Gives the whole conversation to compare in one go: each window's class and
+// title, the file the file dialog offers, a message's text.
+template <class Command> QStringList run(const QStringList &answers, Command command)
 {
     QStringList seen;
     QPointer<QWidget> last;
@@ -50,13 +31,25 @@ inline QStringList run(const std::function<void()> &command, const QStringList &
             return;
         last = window;
         seen << window->metaObject()->className() + (' ' + window->windowTitle());
+        auto *files = qobject_cast<QFileDialog *>(window);
         if (auto *box = qobject_cast<QMessageBox *>(window))
             seen.last() += ": " + box->text();
-        const auto *files = qobject_cast<QFileDialog *>(window);
         if (files && QFileInfo(files->selectedFiles().value(0)).isFile())
             seen.last() += " on " + files->selectedFiles().value(0);
-        if (seen.size() <= answers.size() && answers[seen.size() - 1] != kEscape)
-            answer(window, answers[seen.size() - 1]);
+        const QString text = answers.value(seen.size() - 1, kEscape);
+        auto *name = window->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("listView"));
+        if (auto *prompt = qobject_cast<QInputDialog *>(window); prompt && text != kEscape) {
+            prompt->setTextValue(text);
+            prompt->accept();
+        } else if (files && name && list && text != kEscape) {
+            // Into the name box, as selectFile() leaves the box alone while it has the focus. A
+            // file still highlighted in the list would outrank the box, so the list is cleared
+            // first, as a user's click on blank space in it would.
+            list->clearSelection();
+            name->setText(text);
+            static_cast<QDialog *>(files)->accept(); // QFileDialog's own, as its Open button
+        }
         if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
             dialog->reject();
     });
@@ -99,21 +92,19 @@ struct Window {
 
     QStringList menu(const char *name, const QStringList &answers = {})
     {
-        QAction *action = form.findChild<QAction *>(QLatin1String(name));
-        return run([action] { action->trigger(); }, answers);
+        return run(answers, [&] { form.findChild<QAction *>(QLatin1String(name))->trigger(); });
     }
 
     // A separator's position has no button to click; its click comes as the tool bar reports it.
     QStringList tool(int index, const QStringList &answers = {})
     {
         auto *bar = form.findChild<ToolBar *>(QStringLiteral("Toolbar1"));
-        const auto click = [bar, index] {
+        return run(answers, [&] {
             if (QAction *button = bar->button(index))
                 QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton);
             else
                 emit bar->ButtonClick(index);
-        };
-        return run(click, answers);
+        });
     }
 };
 
