@@ -20,10 +20,7 @@ template <class Control = QWidget> Control *control(const QWidget &window, const
     return window.findChild<Control *>(QLatin1String(name));
 }
 
-inline TreeView *tree_view(const Form1 &form)
-{
-    return control<TreeView>(form, "Tv");
-}
+inline TreeView *tree_view(const Form1 &form) { return control<TreeView>(form, "Tv"); }
 
 inline QModelIndex model_index(const Form1 &form, NodeIndex node)
 {
