@@ -38,29 +38,7 @@ QString decode(QByteArrayView bytes)
     return text;
 }
 
-bool encode(QStringView text, QByteArray &bytes)
-{
-    bytes.resize(text.size());
-    char *out = bytes.data();
-    for (const QChar c : text) {
-        const int byte = byteOf(c.unicode());
-        if (byte < 0)
-            return false;
-        *out++ = static_cast<char>(byte);
-    }
-    return true;
-}
-
 bool canEncode(QChar c) { return byteOf(c.unicode()) >= 0; }
 int byteFor(QChar c) { return byteOf(c.unicode()); }
-
-qsizetype firstUnencodable(QStringView text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!canEncode(text[i]))
-            return i;
-    }
-    return -1;
-}
 
 } // namespace code_page

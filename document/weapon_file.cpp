@@ -38,34 +38,13 @@ WeaponFileResult unwritable(NodeIndex index, const QString &why)
         QStringLiteral("Node %1 holds %2, which the file cannot keep.").arg(index).arg(why), index);
 }
 
-// Node by node, so that a line the file cannot keep is pinned on the first node at fault.
-WeaponFileResult weaponLineByNode(const WeaponTree &tree, QByteArray &line)
+WeaponFileResult firstUnwritable(const WeaponTree &tree)
 {
-    line.clear();
-    const int count = tree.count();
-    qsizetype length = 0;
-    for (int i = 1; i <= count; ++i)
-        length += tree.text(static_cast<NodeIndex>(i)).size() + 1;
-    line.reserve(length + 2);
-    QByteArray bytes;
-    for (int i = 1; i <= count; ++i) {
+    for (int i = 1; i <= tree.count(); ++i) {
         const auto index = static_cast<NodeIndex>(i);
-        const QString &text = tree.text(index);
-        if (text.contains(u'\\'))
-            return unwritable(index, QStringLiteral("a backslash"));
-        if (text.contains(u'\r'))
-            return unwritable(index, QStringLiteral("a carriage return"));
-        if (!code_page::encode(text, bytes)) {
-            const QChar c = text[code_page::firstUnencodable(text)];
-            const QString code =
-                QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
-            return unwritable(index, QStringLiteral("the character U+%1").arg(code));
-        }
-        if (i > 1)
-            line.append('\\');
-        line.append(bytes);
+        if (const QString part = unwritable_part(tree.text(index)); !part.isEmpty())
+            return unwritable(index, part);
     }
-    line.append("\r\n");
     return {};
 }
 
@@ -84,6 +63,24 @@ bool writeAll(QSaveFile &file, const QByteArray &bytes)
 }
 
 } // namespace
+
+bool weapon_text_allows(QChar c) { return c != u'\\' && c != u'\r' && code_page::canEncode(c); }
+
+QString unwritable_part(QStringView text)
+{
+    for (const QChar c : text) {
+        if (weapon_text_allows(c))
+            continue;
+        if (c == u'\\')
+            return QStringLiteral("a backslash");
+        if (c == u'\r')
+            return QStringLiteral("a carriage return");
+        const QString code =
+            QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+        return QStringLiteral("the character U+%1").arg(code);
+    }
+    return {};
+}
 
 WeaponFileResult read_first_line(const QString &path, QByteArray &line)
 {
@@ -168,8 +165,7 @@ WeaponFileResult load_weapon(WeaponTree &tree, const QString &path)
 WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line)
 {
     // One pass that checks and encodes together, since on a large file separate passes cost more
-    // than the writing. Only a line that fails goes through again node by node, to find the
-    // node at fault.
+    // than the writing. Only a line that fails is looked at again, to name the node at fault.
     const int count = tree.count();
     if (count == 0) {
         // Nothing to write but a line end, which would wipe the file.
@@ -192,7 +188,7 @@ WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line)
             }
             const int byte = code_page::byteFor(c);
             if (byte < 0 || byte == '\\' || byte == '\r')
-                return weaponLineByNode(tree, line);
+                return firstUnwritable(tree);
             *out++ = static_cast<char>(byte);
         }
     }

@@ -35,6 +35,13 @@ WeaponFileResult load_weapon(WeaponTree &tree, const QString &path);
 // path. On failure the file keeps its previous bytes.
 WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path);
 
+// Whether a node's text may hold c: a backslash would split the token, a carriage return would
+// end the line, and some characters have no byte in the file's code page.
+bool weapon_text_allows(QChar c);
+// The first thing in text that the file cannot keep ("a backslash", "the character U+4E2D"),
+// or an empty text when it can keep all of it.
+QString unwritable_part(QStringView text);
+
 // The halves of the two above that do not touch the disk.
 WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine);
 WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line);

@@ -119,7 +119,7 @@ void Form1::createSearchPanel(QWidget *client)
 void Form1::createTreeFrame(QWidget *client)
 {
     m_weapFrame = makeFrame(client, "weap_frame", QStringLiteral("Weapon Properties"));
-    m_tv = new TreeView(m_weapFrame);
+    m_tv = new TreeView(*m_imageList1, m_weapFrame);
     m_tv->setIconSize(QSize(16, 16));
 }
 

@@ -3,7 +3,6 @@
 #include "editor/form1.h"
 
 #include "about/form2.h"
-#include "document/code_page.h"
 #include "document/weapon_file.h"
 #include "editor/common_dialog.h"
 #include "editor/system_colors.h"
@@ -15,27 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-
-namespace
-{
-
-// Why a text typed for New Key cannot go into the file, or an empty text when it can.
-QString unwritableReason(const QString &what, const QString &text)
-{
-    if (text.contains(u'\\'))
-        return QStringLiteral("The %1 holds a backslash, which would split it in the file.")
-            .arg(what);
-    if (text.contains(u'\r'))
-        return QStringLiteral("The %1 holds a line break, which would end the file's line.")
-            .arg(what);
-    if (const qsizetype at = code_page::firstUnencodable(text); at >= 0) {
-        return QStringLiteral("The %1 holds the character \"%2\", which a weapon file cannot hold.")
-            .arg(what, text.mid(at, 1));
-    }
-    return {};
-}
-
-} // namespace
 
 void Form1::mnuOpen_Click()
 {
@@ -113,16 +91,20 @@ void Form1::new_key()
     const std::optional<Node> root = weapon.nodes().Item(1);
     if (!root)
         return;
-    QString refusal = unwritableReason(QStringLiteral("name"), name);
-    if (refusal.isEmpty())
-        refusal = unwritableReason(QStringLiteral("value"), value);
-    if (refusal.isEmpty() && weapon.hasKey(name))
-        refusal = QStringLiteral("The name \"%1\" is already in use.").arg(name);
-    if (refusal.isEmpty() && weapon.count() > kMaxNodes - 2) {
-        refusal = QStringLiteral("The weapon holds as many keys as a weapon file can; "
-                                 "no key can be added.");
+    QString refusal;
+    for (const auto &[what, text] : {std::pair{"name", name}, std::pair{"value", value}}) {
+        if (const QString part = unwritable_part(text); refusal.isEmpty() && !part.isEmpty())
+            refusal = QStringLiteral("The %1 holds %2, which a weapon file cannot keep.")
+                          .arg(QLatin1String(what), part);
     }
-    if (!refusal.isEmpty() || !weapon.appendPair(*root, name, value)) {
+    if (refusal.isEmpty()) {
+        const AddResult added = weapon.appendPair(*root, name, value);
+        if (added.error == AddError::KeyInUse)
+            refusal = QStringLiteral("The name \"%1\" is already in use.").arg(name);
+        else if (added.error != AddError::None)
+            refusal = QStringLiteral("The weapon holds as many keys as a weapon file can.");
+    }
+    if (!refusal.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("New Key"),
                              QStringLiteral("The key was not added.\n\n%1").arg(refusal));
         return;

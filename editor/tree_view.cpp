@@ -31,15 +31,10 @@ public:
 
 } // namespace
 
-TreeView::TreeView(QWidget *parent)
+TreeView::TreeView(const ImageList &images, QWidget *parent)
     : QTreeView(parent), m_tree(new WeaponTree(this)),
       m_model(new WeaponTreeModel(
-          *m_tree,
-          [this](int image) {
-              const auto *images = window()->findChild<ImageList *>(QStringLiteral("ImageList1"));
-              return images ? images->icon(image) : QIcon();
-          },
-          this))
+          *m_tree, [&images](int image) { return images.icon(image); }, this))
 {
     setObjectName(QStringLiteral("Tv"));
     setAccessibleName(QStringLiteral("Weapon tree"));

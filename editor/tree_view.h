@@ -4,6 +4,7 @@
 
 #include <QTreeView>
 
+class ImageList;
 class WeaponTreeModel;
 
 // The tree control Tv: a view over the WeaponTree it owns. What the user does here goes back
@@ -16,7 +17,8 @@ class TreeView : public QTreeView
 public:
     enum LabelEditMode { tvwAutomatic = 0, tvwManual = 1 };
 
-    explicit TreeView(QWidget *parent = nullptr);
+    // Node pictures come from images, which must outlive the view.
+    explicit TreeView(const ImageList &images, QWidget *parent = nullptr);
 
     WeaponTree &tree() { return *m_tree; }
     WeaponTreeModel &weaponModel() { return *m_model; }

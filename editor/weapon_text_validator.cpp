@@ -1,30 +1,27 @@
 #include "editor/weapon_text_validator.h"
 
-#include "document/code_page.h"
+#include "document/weapon_file.h"
 
 #include <QLineEdit>
+#include <algorithm>
 #include <limits>
-
-bool WeaponTextValidator::isAllowed(QChar c)
-{
-    return c != u'\\' && c != u'\r' && code_page::canEncode(c);
-}
 
 QValidator::State WeaponTextValidator::validate(QString &input, int &pos) const
 {
+    // Runs on every keystroke: a text that is all allowed is left alone without a copy.
+    if (std::all_of(input.cbegin(), input.cend(), weapon_text_allows))
+        return Acceptable;
     QString kept;
     kept.reserve(input.size());
     int keptPos = pos;
     for (qsizetype i = 0; i < input.size(); ++i) {
-        if (isAllowed(input[i]))
+        if (weapon_text_allows(input[i]))
             kept.append(input[i]);
         else if (i < pos)
             --keptPos;
     }
-    if (kept.size() != input.size()) {
-        input = kept;
-        pos = keptPos;
-    }
+    input = kept;
+    pos = keptPos;
     return Acceptable;
 }
 

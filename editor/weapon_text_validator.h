@@ -15,7 +15,6 @@ public:
     using QValidator::QValidator;
 
     State validate(QString &input, int &pos) const override;
-    static bool isAllowed(QChar c);
 };
 
 // Fits a line edit for node texts: the validator, and room for a token of any length.
