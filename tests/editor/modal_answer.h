@@ -1,7 +1,6 @@
 #pragma once
 
-// Runs the window's commands and answers the modal windows they bring up (file dialog, prompts,
-// messages) from a timer inside their own event loops, so each takes its real dialog path.
+// Modal windows answered from a timer inside their own event loops: the real dialog paths run.
 
 #include "window_driver.h"
 
@@ -12,93 +11,55 @@
 namespace modal_answer
 {
 
-// As an answer, the Escape character alone: the window is dismissed.
-inline const QString kEscape = QStringLiteral("\x1b");
-
-// Runs command and gives each modal window the next answer in turn, typed into a prompt or as a
-// path into the file dialog, and accepted. A window still up after that (one beyond the answers,
-// or one its answer did not fit) is dismissed as Escape would, so that a test fails instead of
-// waiting forever. Gives the whole conversation to compare in one go: each window's class and
-// title, the file the file dialog offers, a message's text.
+// Runs command, typing each answer in turn into a prompt or the file dialog's name box; a window
+// beyond the answers is rejected, so that a test fails instead of hanging. Gives each window's
+// title, a message's text after it.
 template <class Command> QStringList run(const QStringList &answers, Command command)
 {
     QStringList seen;
-    QPointer<QWidget> last;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        QPointer<QWidget> window = QApplication::activeModalWidget();
-        if (!window || !window->isVisible() || window == last)
+        auto *window = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!window || !window->isVisible())
             return;
-        last = window;
-        seen << window->metaObject()->className() + (' ' + window->windowTitle());
-        auto *files = qobject_cast<QFileDialog *>(window);
-        if (auto *box = qobject_cast<QMessageBox *>(window))
-            seen.last() += ": " + box->text();
-        if (files && QFileInfo(files->selectedFiles().value(0)).isFile())
-            seen.last() += " on " + files->selectedFiles().value(0);
-        const QString text = answers.value(seen.size() - 1, kEscape);
+        auto *box = qobject_cast<QMessageBox *>(window);
+        seen << window->windowTitle() + (box ? ": " + box->text() : QString());
+        auto *prompt = qobject_cast<QInputDialog *>(window);
         auto *name = window->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("listView"));
-        if (auto *prompt = qobject_cast<QInputDialog *>(window); prompt && text != kEscape) {
-            prompt->setTextValue(text);
-            prompt->accept();
-        } else if (files && name && list && text != kEscape) {
-            // Into the name box, as selectFile() leaves the box alone while it has the focus. A
-            // file still highlighted in the list would outrank the box, so the list is cleared
-            // first, as a user's click on blank space in it would.
-            list->clearSelection();
-            name->setText(text);
-            static_cast<QDialog *>(files)->accept(); // QFileDialog's own, as its Open button
+        if (seen.size() <= answers.size() && (prompt || name)) {
+            // A file still highlighted in the list would outrank the typed name.
+            if (auto *list = window->findChild<QAbstractItemView *>(QStringLiteral("listView")))
+                list->clearSelection();
+            const QString &text = answers[seen.size() - 1];
+            prompt ? prompt->setTextValue(text) : name->setText(text);
+            window->accept();
         }
-        if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
-            dialog->reject();
+        if (window->isVisible())
+            window->reject();
     });
     poll.start(5);
     command();
     return seen;
 }
 
-// A weapon line with the header H and the pairs k1\v1, k2\v2, ...
-inline QByteArray weapon_line(int pairs)
-{
-    QByteArray line = "H";
-    for (int i = 1; i <= pairs; ++i)
-        line += "\\k" + QByteArray::number(i) + "\\v" + QByteArray::number(i);
-    return line;
-}
-
-// The main window on screen, with a folder for its files and, unless bytes is empty, those
-// bytes opened as a weapon file through the Open dialog.
+// The main window on screen with bytes written to path and opened through the Open dialog.
 struct Window {
     QTemporaryDir dir;
     Form1 form;
-    TreeView *tv = window_driver::tree_view(form);
-    QLineEdit *text2 = window_driver::control<QLineEdit>(form, "Text2");
-    QString path;
+    QString path = dir.filePath(QStringLiteral("weapon.txt"));
 
-    explicit Window(const QByteArray &bytes = {})
+    explicit Window(const QByteArray &bytes)
     {
         window_driver::show_window(form);
-        if (!bytes.isEmpty())
-            menu("mnuOpen", {path = write("weapon.txt", bytes)});
+        if (QFile file(path); file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+        tool(1, {path});
     }
 
-    QString write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile file(dir.filePath(name));
-        const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-        return written ? file.fileName() : QString();
-    }
-
-    QStringList menu(const char *name, const QStringList &answers = {})
-    {
-        return run(answers, [&] { form.findChild<QAction *>(QLatin1String(name))->trigger(); });
-    }
-
-    // A separator's position has no button to click; its click comes as the tool bar reports it.
+    // Separators have no button; their clicks come as the tool bar reports them.
     QStringList tool(int index, const QStringList &answers = {})
     {
-        auto *bar = form.findChild<ToolBar *>(QStringLiteral("Toolbar1"));
+        auto *bar = window_driver::control<ToolBar>(form, "Toolbar1");
         return run(answers, [&] {
             if (QAction *button = bar->button(index))
                 QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton);
