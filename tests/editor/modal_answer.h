@@ -2,19 +2,13 @@
 
 // Modal windows answered from a timer inside their own event loops: the real dialog paths run.
 
-#include "window_driver.h"
-
 #include "editor/tool_bar.h"
-
+#include "window_driver.h"
 #include <QtWidgets>
 
-namespace modal_answer
-{
-
-// Runs command, typing each answer in turn into a prompt or the file dialog's name box; a window
-// beyond the answers is rejected, so that a test fails instead of hanging. Gives each window's
-// title, a message's text after it.
-template <class Command> QStringList run(const QStringList &answers, Command command)
+// Types each answer in turn into a prompt or the file dialog's name box; any other window is
+// rejected, so that a test fails instead of hanging. Gives each window's title, a message's text.
+template <class Command> QStringList answer_modals(const QStringList &answers, Command command)
 {
     QStringList seen;
     QTimer poll;
@@ -43,12 +37,11 @@ template <class Command> QStringList run(const QStringList &answers, Command com
 }
 
 // The main window on screen with bytes written to path and opened through the Open dialog.
-struct Window {
+struct OpenWindow {
     QTemporaryDir dir;
     Form1 form;
     QString path = dir.filePath(QStringLiteral("weapon.txt"));
-
-    explicit Window(const QByteArray &bytes)
+    explicit OpenWindow(const QByteArray &bytes)
     {
         window_driver::show_window(form);
         if (QFile file(path); file.open(QIODevice::WriteOnly))
@@ -56,17 +49,14 @@ struct Window {
         tool(1, {path});
     }
 
-    // Separators have no button; their clicks come as the tool bar reports them.
+    // A separator has no button; its click comes as the tool bar reports one.
     QStringList tool(int index, const QStringList &answers = {})
     {
         auto *bar = window_driver::control<ToolBar>(form, "Toolbar1");
-        return run(answers, [&] {
-            if (QAction *button = bar->button(index))
-                QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton);
-            else
-                emit bar->ButtonClick(index);
+        QAction *button = bar->button(index);
+        return answer_modals(answers, [&] {
+            button ? QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton)
+                   : bar->ButtonClick(index);
         });
     }
 };
-
-} // namespace modal_answer

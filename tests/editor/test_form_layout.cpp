@@ -47,8 +47,6 @@ private slots:
         row("4685 to 5285 high: Tv keeps its height", {kDesign, {7200, 5000}}, 2715, 6960, 315,
             6720, 3085);
         row("negative Frame1 top applied", {kDesign, {7200, 1000}}, -1285, 6960, 3685, 6720, 3085);
-        row("negative width: widths from the design width", {{200, 8370}}, 6085, 7875, 3685, 7635,
-            3085);
     }
     void failed_step_keeps_the_old_value() { check(); }
 

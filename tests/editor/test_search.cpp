@@ -2,23 +2,18 @@
 
 using namespace window_driver;
 
-namespace
-{
-
 // Nodes: 1 Sword; keys at 2, 4, ... 12, each followed by its value; windows-1252 letters.
-const QByteArray kSword = "Sword\\damage\\12\\SPEED\\fast\\range\\range 40\\style\\\xE9p\xE9"
-                          "e longue\\maker\\\\alt\\\xC9P\xC9"
-                          "E COURTE";
+static const QByteArray kSword = "Sword\\damage\\12\\SPEED\\fast\\range\\range 40\\style\\\xE9p\xE9"
+                                 "e longue\\maker\\\\alt\\\xC9P\xC9"
+                                 "E COURTE";
 
-// The boxes ticked ("k" Keys, "v" Values), the text typed, the selection before and after the
-// search (0: no match, the selection stays), Collapse All first or not.
+// Boxes ticked ("k" Keys, "v" Values), text typed, selection before and after (0: no match, the
+// selection stays), Collapse All first or not.
 struct Search {
     QString boxes, text;
     int before, after;
     bool collapsed = false;
 };
-
-} // namespace
 
 class TestSearch : public QObject
 {
@@ -39,7 +34,7 @@ private slots:
     void finds_the_next_match()
     {
         QFETCH(Search, s);
-        modal_answer::Window w(kSword);
+        OpenWindow w(kSword);
         click_node(w.form, NodeIndex(s.before));
         if (s.collapsed)
             w.tool(6);

@@ -1,6 +1,7 @@
 #include "document/code_page.h"
 #include "window_driver.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -145,7 +146,9 @@ private:
         QFETCH(QString, panel);
         Form1 form;
         QVERIFY(show_window(form));
-        {
+        { // declared first so that it also checks the reset's end
+            QAbstractItemModelTester tester(&tree_view(form)->weaponModel(),
+                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
             const WeaponTreeBatch batch(form.tree());
             QVERIFY(build_weapon_tree(form.tree(), bytes));
         }

@@ -7,8 +7,6 @@
 #include "editor/tree_view.h"
 #include "editor/weapon_tree_model.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace window_driver
@@ -28,10 +26,9 @@ inline QModelIndex model_index(const Form1 &form, NodeIndex node)
 
 inline void click_node(const Form1 &form, NodeIndex node)
 {
-    TreeView *tv = tree_view(form);
-    tv->scrollTo(model_index(form, node));
-    QTest::mouseClick(tv->viewport(), Qt::LeftButton, {},
-                      tv->visualRect(model_index(form, node)).center());
+    tree_view(form)->scrollTo(model_index(form, node));
+    QTest::mouseClick(tree_view(form)->viewport(), Qt::LeftButton, {},
+                      tree_view(form)->visualRect(model_index(form, node)).center());
 }
 
 // Keys reach only an active window.
@@ -44,10 +41,9 @@ inline bool show_window(Form1 &form)
 // One node a line, in index order.
 inline QString node_texts(const Form1 &form)
 {
-    WeaponTree &tree = tree_view(form)->tree();
     QStringList texts;
-    for (int node = 1; node <= tree.count(); ++node)
-        texts << tree.text(static_cast<NodeIndex>(node));
+    for (int node = 1; node <= tree_view(form)->tree().count(); ++node)
+        texts << tree_view(form)->tree().text(static_cast<NodeIndex>(node));
     return texts.join(u'\n');
 }
 
