@@ -159,6 +159,41 @@ AddResult WeaponTree::add(const Relative &relative, const std::optional<QString>
     return {Node(this, index), AddError::None};
 }
 
+bool WeaponTree::removeLastPair()
+{
+    const auto value = count();
+    const auto key = static_cast<NodeIndex>(value - 1);
+    if (key < 2 || kind(key) != NodeKind::Key || parent(value) != key || childCount(key) != 1)
+        return false;
+    const NodeIndex above = parent(key);
+    const bool selectedInside = m_selected == key || m_selected == value;
+    emit aboutToRemove(above, row(key));
+    m_keys.remove(at(key).key);
+    if (above == 0)
+        m_topLevel.pop_back();
+    else
+        at(above).children.removeLast();
+    m_nodes.resize(m_nodes.size() - 2);
+    if (selectedInside)
+        m_selected = above;
+    emit removed();
+    if (selectedInside)
+        emit selectionChanged(above);
+    return true;
+}
+
+void WeaponTree::adopt(WeaponTree &other)
+{
+    const WeaponTreeBatch batch(*this);
+    emit aboutToClear();
+    m_nodes.swap(other.m_nodes);
+    m_topLevel.swap(other.m_topLevel);
+    m_keys.swap(other.m_keys);
+    std::swap(m_selected, other.m_selected);
+    emit cleared();
+    other.clear();
+}
+
 void WeaponTree::clear()
 {
     emit aboutToClear();

@@ -134,7 +134,13 @@ public:
 
     AddResult add(const Relative &relative, const std::optional<QString> &key, const QString &text,
                   qint16 image);
+    // Takes back the newest Append pair: the last two nodes, when they are a key and its value.
+    // A selection inside the pair moves up to the key's parent.
+    bool removeLastPair();
     void clear();
+    // Takes over other's nodes and selection in one batch, leaving other empty: a document is
+    // built aside and only replaces this one once it is whole.
+    void adopt(WeaponTree &other);
     // Room for this many nodes, so that a large load does not grow the tree step by step.
     void reserve(int nodes);
 
@@ -143,6 +149,9 @@ signals:
     void cleared();
     void aboutToAdd(NodeIndex parent, int row);
     void added(NodeIndex index);
+    // parent's child at row goes, with everything below it.
+    void aboutToRemove(NodeIndex parent, int row);
+    void removed();
     void textChanged(NodeIndex index);
     void boldChanged(NodeIndex index);
     void expandedChanged(NodeIndex index, bool expanded);

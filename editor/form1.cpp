@@ -10,7 +10,9 @@
 #include "editor/weapon_text_validator.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QUndoStack>
 
 namespace
 {
@@ -52,12 +55,15 @@ template <typename Widget> Widget *named(Widget *widget, const char *name)
 Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Zembrak Armsmith"));
+    setWindowTitle(kProgramTitle);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/tick.ico")));
     m_imageList1 = make_ImageList1(this);
     m_imageList2 = make_ImageList2(this);
     m_commonDialog1 = new CommonDialog(this);
     m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+    m_undoStack = new QUndoStack(this);
+    connect(m_undoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
 
     createMenus();
     m_client = new QWidget(this);
@@ -77,6 +83,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_tv, &TreeView::Collapse, this, &Form1::Tv_Collapse);
     connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    m_text2->installEventFilter(this);
+    connect(&tree(), &WeaponTree::selectionChanged, this, [this] { ++m_typingRun; });
     connect(m_cmdSearch, &QPushButton::clicked, this, &Form1::cmdSearch_Click);
 
     resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
@@ -87,7 +95,21 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
 Form1::~Form1() = default;
 
 QString Form1::openPath() const { return m_statusBar1->panel1Text(); }
-void Form1::setOpenPath(const QString &path) { m_statusBar1->setPanel1Text(path); }
+void Form1::setOpenPath(const QString &path)
+{
+    m_statusBar1->setPanel1Text(path);
+    showTitle();
+}
+
+void Form1::showTitle()
+{
+    const QString path = openPath();
+    // The [*] shows only while the document has edits not yet saved.
+    setWindowTitle(
+        path.isEmpty()
+            ? kProgramTitle
+            : QStringLiteral("%1[*] - %2").arg(QFileInfo(path).fileName(), kProgramTitle));
+}
 WeaponTree &Form1::tree() { return m_tv->tree(); }
 
 void Form1::createMenus()
@@ -97,6 +119,12 @@ void Form1::createMenus()
     named(file->addAction(QStringLiteral("&Save Weapon"), this, &Form1::mnuSave_Click), "mnuSave");
     named(file->addSeparator(), "mnuspac");
     named(file->addAction(QStringLiteral("E&xit"), this, &Form1::mnuExit_Click), "mnuExit");
+    QMenu *edit = named(menuBar()->addMenu(QStringLiteral("&Edit")), "mnuEdit");
+    QAction *undo = named(m_undoStack->createUndoAction(edit), "mnuUndo");
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = named(m_undoStack->createRedoAction(edit), "mnuRedo");
+    redo->setShortcut(QKeySequence::Redo);
+    edit->addActions({undo, redo});
     QMenu *help = named(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");
     named(help->addAction(QStringLiteral("&About "), this, &Form1::mnuAbout_Click), "mnuAbout");
 }
@@ -160,6 +188,28 @@ void Form1::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (maybeSave())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The value box would take Ctrl+Z for its own history of keystrokes, which the document's
+    // already holds: the window's Undo and Redo get the keys instead.
+    if (watched == m_text2 && event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::Form_Resize()

@@ -12,12 +12,16 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QUndoStack;
 class CommonDialog;
 class Form2;
 class ImageList;
 class StatusBar;
 class ToolBar;
 class TreeView;
+
+// The window's title while no document is open, and the tail of it while one is.
+inline const QString kProgramTitle = QStringLiteral("Zembrak Armsmith");
 
 // The main window: the whole editor. Handlers keep the names users of the original design
 // know them by; each is short and runs on the user-interface thread.
@@ -33,6 +37,9 @@ public:
     // while no document is open.
     QString openPath() const;
     void setOpenPath(const QString &path);
+    // Opens the file as Open does once its dialog has given a path, the message on failure
+    // included. True when the file became the document.
+    bool openWeaponFile(const QString &path);
 
     WeaponTree &tree();
 
@@ -40,6 +47,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createMenus();
@@ -60,7 +69,10 @@ private:
     void expand_all();
     void collapse_all();
     void set_all_expanded(bool expanded);
-    void saveAndReport();
+    bool saveAndReport();
+    // Before the document is replaced or the program ends: true when that may go ahead.
+    bool maybeSave();
+    void showTitle();
 
     // Value panel.
     void Tv_NodeClick();
@@ -68,6 +80,8 @@ private:
     void Tv_AfterLabelEdit(bool *cancel, const QString &newText);
     void Tv_Collapse();
     void fitValuePanel(bool editable);
+    // Selects a node an undo or redo touched and fits the value panel to it.
+    void showStep(NodeIndex node);
 
     // Search.
     void cmdSearch_Click();
@@ -75,6 +89,9 @@ private:
     ImageList *m_imageList1 = nullptr;
     ImageList *m_imageList2 = nullptr;
     CommonDialog *m_commonDialog1 = nullptr;
+    QUndoStack *m_undoStack = nullptr;
+    // Keystrokes in the value box merge into one step while the run stays the same.
+    int m_typingRun = 0;
     std::unique_ptr<Form2> m_form2;
 
     QWidget *m_client = nullptr;

@@ -5,55 +5,82 @@
 #include "about/form2.h"
 #include "document/weapon_file.h"
 #include "editor/common_dialog.h"
-#include "editor/system_colors.h"
+#include "editor/document_steps.h"
+#include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
+#include <QUndoStack>
 
 void Form1::mnuOpen_Click()
 {
+    if (!maybeSave())
+        return;
     m_commonDialog1->CancelError = true;
     m_commonDialog1->DialogTitle = QStringLiteral("Open Weapon File");
     if (!m_commonDialog1->ShowOpen())
         return;
-    setOpenPath(m_commonDialog1->FileName);
-    if (!load_weapon(tree(), openPath())) {
-        // A half-built tree under the file's path would be written over the file by the next
-        // Save; a failed Open leaves no document at all.
-        tree().nodes().Clear();
-        setOpenPath(QString());
-        fitValuePanel(true);
-        m_text2->clear();
-        m_label2->setText(QStringLiteral("Value:"));
-        return;
+    openWeaponFile(m_commonDialog1->FileName);
+}
+
+bool Form1::openWeaponFile(const QString &path)
+{
+    // Built aside, so that a file that fails to load leaves the open document, its edits and
+    // its history exactly as they were.
+    WeaponTree loaded;
+    if (const WeaponFileResult result = load_weapon(loaded, path); !result) {
+        show_warning(this, kProgramTitle,
+                     QStringLiteral("%1 could not be opened.\n\n%2")
+                         .arg(QDir::toNativeSeparators(path), result.reason));
+        return false;
     }
+    tree().adopt(loaded);
+    tree().select(1);
+    setOpenPath(path);
+    m_undoStack->clear();
     Tv_NodeClick();
+    return true;
 }
 
 void Form1::mnuSave_Click() { saveAndReport(); }
 
-void Form1::saveAndReport()
+bool Form1::saveAndReport()
 {
     const QString path = openPath();
     if (path.isEmpty())
-        return;
+        return true;
     const WeaponFileResult saved = save_weapon(tree(), path);
     if (!saved) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("%1 was not saved.\n\n%2")
-                                 .arg(QDir::toNativeSeparators(path), saved.reason));
+        show_warning(this, kProgramTitle,
+                     QStringLiteral("%1 was not saved.\n\n%2")
+                         .arg(QDir::toNativeSeparators(path), saved.reason));
+        return false;
     }
+    m_undoStack->setClean();
+    return true;
+}
+
+bool Form1::maybeSave()
+{
+    if (m_undoStack->isClean())
+        return true;
+    const QMessageBox::StandardButton answer =
+        ask(this, kProgramTitle,
+            QStringLiteral("%1 has changes that are not saved.\n\nSave them first?")
+                .arg(QDir::toNativeSeparators(openPath())),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer == QMessageBox::Save)
+        return saveAndReport();
+    return answer == QMessageBox::Discard;
 }
 
 void Form1::mnuExit_Click()
 {
-    close();
-    QCoreApplication::quit();
+    if (close())
+        QCoreApplication::quit();
 }
 
 void Form1::mnuAbout_Click()
@@ -81,6 +108,7 @@ void Form1::new_key()
 {
     if (openPath().isEmpty())
         return;
+    const NodeIndex selectedBefore = tree().selected();
     const QString name =
         text_prompt(this, QStringLiteral("New Key Name"), QStringLiteral("New Key"));
     if (name.isEmpty())
@@ -105,10 +133,12 @@ void Form1::new_key()
             refusal = QStringLiteral("The weapon holds as many keys as a weapon file can.");
     }
     if (!refusal.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("New Key"),
-                             QStringLiteral("The key was not added.\n\n%1").arg(refusal));
+        show_warning(this, QStringLiteral("New Key"),
+                     QStringLiteral("The key was not added.\n\n%1").arg(refusal));
         return;
     }
+    m_undoStack->push(
+        new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
     m_tv->SetFocus();
     weapon.ensureVisible(weapon.count());
     weapon.select(static_cast<NodeIndex>(weapon.count() - 1));

@@ -2,11 +2,13 @@
 // tree, while the header and the keys are shown but protected.
 #include "editor/form1.h"
 
+#include "editor/document_steps.h"
 #include "editor/system_colors.h"
 #include "editor/tree_view.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QUndoStack>
 
 void Form1::Tv_NodeClick()
 {
@@ -34,13 +36,36 @@ void Form1::fitValuePanel(bool editable)
 
 void Form1::Text2_Change()
 {
-    if (const std::optional<Node> selected = tree().SelectedItem())
-        selected->setText(m_text2->text());
+    const std::optional<Node> selected = tree().SelectedItem();
+    // Equal texts: the panel was fitted to the node, or an undo put the text back.
+    if (!selected || selected->Text() == m_text2->text())
+        return;
+    const QString before = selected->Text();
+    selected->setText(m_text2->text());
+    m_undoStack->push(new ChangeTextStep(tree(), selected->Index(), before, m_typingRun,
+                                         [this](NodeIndex node) { showStep(node); }));
 }
 
 void Form1::Tv_AfterLabelEdit(bool * /*cancel*/, const QString &newText)
 {
+    // One step of its own: an in-place edit never merges with typing in the box.
+    const std::optional<Node> selected = tree().SelectedItem();
+    if (selected && selected->Text() != newText) {
+        const QString before = selected->Text();
+        selected->setText(newText);
+        m_undoStack->push(new ChangeTextStep(tree(), selected->Index(), before, -1,
+                                             [this](NodeIndex node) { showStep(node); }));
+    }
     m_text2->setText(newText);
 }
 
 void Form1::Tv_Collapse() { Tv_NodeClick(); }
+
+void Form1::showStep(NodeIndex node)
+{
+    // Typing after an undo or a redo starts a step of its own.
+    ++m_typingRun;
+    if (tree().contains(node))
+        tree().select(node);
+    Tv_NodeClick();
+}

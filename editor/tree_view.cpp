@@ -55,6 +55,9 @@ TreeView::TreeView(const ImageList &images, QWidget *parent)
             scrollTo(m_model->indexOf(node));
     });
     connect(m_tree, &WeaponTree::batchFinished, this, &TreeView::followBatch);
+    // The view moves its current row off removed rows by itself; once they are gone it shows
+    // the tree's own selection again.
+    connect(m_tree, &WeaponTree::removed, this, [this] { followSelection(m_tree->selected()); });
     connect(this, &QTreeView::expanded, this,
             [this](const QModelIndex &i) { userExpanded(i, true); });
     connect(this, &QTreeView::collapsed, this,
@@ -134,7 +137,7 @@ void TreeView::currentChanged(const QModelIndex &current, const QModelIndex &pre
 {
     QTreeView::currentChanged(current, previous);
     const NodeIndex node = m_model->nodeAt(current);
-    if (m_following || node == 0 || m_tree->inBatch())
+    if (m_following || node == 0 || m_tree->inBatch() || m_model->removingRows())
         return;
     {
         const QScopedValueRollback guard(m_following, true);

@@ -21,6 +21,18 @@ WeaponTreeModel::WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QO
         if (!m_resetting)
             endInsertRows();
     });
+    connect(&tree, &WeaponTree::aboutToRemove, this, [this](NodeIndex parent, int row) {
+        m_removing = true;
+        if (m_tree.inBatch())
+            beginStructureChange();
+        else
+            beginRemoveRows(indexOf(parent), row, row);
+    });
+    connect(&tree, &WeaponTree::removed, this, [this] {
+        if (!m_resetting)
+            endRemoveRows();
+        m_removing = false;
+    });
     connect(&tree, &WeaponTree::textChanged, this,
             [this](NodeIndex node) { nodeChanged(node, Qt::DisplayRole); });
     connect(&tree, &WeaponTree::boldChanged, this,

@@ -20,6 +20,8 @@ public:
     WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QObject *parent = nullptr);
 
     QModelIndex indexOf(NodeIndex node) const;
+    // True while rows are going: the view's own moves of its current row then mean nothing.
+    bool removingRows() const { return m_removing; }
     NodeIndex nodeAt(const QModelIndex &index) const;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
@@ -43,4 +45,5 @@ private:
     mutable QHash<int, QIcon> m_icons;
     QFont m_boldFont;
     bool m_resetting = false;
+    bool m_removing = false;
 };

@@ -6,8 +6,9 @@
 #include "window_driver.h"
 #include <QtWidgets>
 
-// Types each answer in turn into a prompt or the file dialog's name box; any other window is
-// rejected, so that a test fails instead of hanging. Gives each window's title, a message's text.
+// Types each answer in turn into a prompt or the file dialog's name box, or clicks the message
+// button it names; any other window is rejected, so that a test fails instead of hanging. Gives
+// each window's title, a message's text.
 template <class Command> QStringList answer_modals(const QStringList &answers, Command command)
 {
     QStringList seen;
@@ -17,7 +18,9 @@ template <class Command> QStringList answer_modals(const QStringList &answers, C
         if (!window || !window->isVisible())
             return;
         auto *box = qobject_cast<QMessageBox *>(window);
-        seen << window->windowTitle() + (box ? ": " + box->text() : QString());
+        // Messages show file names, keys and values, which must never be read as markup.
+        const bool plain = !box || box->textFormat() == Qt::PlainText;
+        seen << (plain ? "" : "(rich) ") + window->windowTitle() + (box ? ": " + box->text() : "");
         auto *prompt = qobject_cast<QInputDialog *>(window);
         auto *name = window->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (seen.size() <= answers.size() && (prompt || name)) {
@@ -27,6 +30,11 @@ template <class Command> QStringList answer_modals(const QStringList &answers, C
             const QString &text = answers[seen.size() - 1];
             prompt ? prompt->setTextValue(text) : name->setText(text);
             window->accept();
+        }
+        for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>()) {
+            if (seen.size() <= answers.size() &&
+                button->text().remove(u'&') == answers[seen.size() - 1])
+                button->click();
         }
         if (window->isVisible())
             window->reject();

@@ -53,25 +53,6 @@ private slots:
         QCOMPARE(bytes_of(w.path), saved);
     }
 
-    void failed_open_leaves_no_document_data()
-    {
-        QTest::addColumn<QByteArray>("bytes"); // null: no such file
-        QTest::newRow("missing file") << QByteArray();
-        QTest::newRow("key without value") << QByteArray("H\\a\\1\\b");
-    }
-    void failed_open_leaves_no_document()
-    {
-        QFETCH(QByteArray, bytes);
-        OpenWindow w("G\\k\\v\r\n");
-        QFile::remove(w.path);
-        if (QFile file(w.path); !bytes.isNull() && file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-        QCOMPARE(w.tool(1, {w.path}), QStringList{"Open Weapon File"});
-        QCOMPARE(node_texts(w.form), QString());
-        QCOMPARE(w.tool(3), QStringList()); // the old document is not saved over the bad file
-        QCOMPARE(bytes_of(w.path), bytes);
-    }
-
     void refusal_changes_nothing_data()
     {
         QTest::addColumn<Refusal>("r");

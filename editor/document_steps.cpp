@@ -1,0 +1,66 @@
+#include "editor/document_steps.h"
+
+namespace
+{
+
+// The value's key names the step, since that is what the user looks for in the tree.
+QString changeName(const WeaponTree &tree, NodeIndex node)
+{
+    const NodeIndex parent = tree.parent(node);
+    return QStringLiteral("Change of %1").arg(tree.text(parent != 0 ? parent : node));
+}
+
+} // namespace
+
+ChangeTextStep::ChangeTextStep(WeaponTree &tree, NodeIndex node, QString before, int run,
+                               ShowNode show)
+    : QUndoCommand(changeName(tree, node)), m_tree(tree), m_node(node), m_before(std::move(before)),
+      m_after(tree.text(node)), m_run(run), m_show(std::move(show))
+{
+}
+
+void ChangeTextStep::undo()
+{
+    m_tree.setText(m_node, m_before);
+    m_show(m_node);
+}
+
+void ChangeTextStep::redo()
+{
+    if (std::exchange(m_done, false))
+        return;
+    m_tree.setText(m_node, m_after);
+    m_show(m_node);
+}
+
+bool ChangeTextStep::mergeWith(const QUndoCommand *other)
+{
+    const auto *next = static_cast<const ChangeTextStep *>(other);
+    if (next->m_node != m_node || next->m_run != m_run)
+        return false;
+    m_after = next->m_after;
+    return true;
+}
+
+NewKeyStep::NewKeyStep(WeaponTree &tree, NodeIndex selectedBefore, ShowNode show)
+    : m_tree(tree), m_key(tree.text(static_cast<NodeIndex>(tree.count() - 1))),
+      m_value(tree.text(tree.count())), m_selectedBefore(selectedBefore), m_show(std::move(show))
+{
+    setText(QStringLiteral("New Key %1").arg(m_key));
+}
+
+void NewKeyStep::undo()
+{
+    m_tree.removeLastPair();
+    m_show(m_selectedBefore);
+}
+
+void NewKeyStep::redo()
+{
+    if (std::exchange(m_done, false))
+        return;
+    m_tree.appendPair(m_tree.nodes().Item(1).value(), m_key, m_value);
+    // As New Key leaves it: the value scrolled into view, its key selected.
+    m_tree.ensureVisible(m_tree.count());
+    m_show(static_cast<NodeIndex>(m_tree.count() - 1));
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QMessageBox>
+
+// The program's messages. File names, keys and values come from users and from files, so every
+// message shows its text as typed: a key named <b>x</b> is never read as markup.
+void show_warning(QWidget *owner, const QString &title, const QString &text);
+
+// Asks with the buttons given; Esc answers escape. Gives back the button chosen.
+QMessageBox::StandardButton ask(QWidget *owner, const QString &title, const QString &text,
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton escape);
