@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include <benchmark/benchmark.h>
 
@@ -93,9 +94,8 @@ struct ShownWindow {
 
     bool open(const QString &path)
     {
-        if (path.isEmpty() || !load_weapon(form.tree(), path))
+        if (path.isEmpty() || !form.openWeaponFile(path))
             return false;
-        form.setOpenPath(path);
         settle(tv);
         return true;
     }
@@ -238,7 +238,8 @@ void collapseFloor(benchmark::State &state)
 }
 
 // One letter typed into the value box with the document's last value selected, up to the
-// repaint it causes; the letter is taken back untimed so that the value keeps its length.
+// repaint it causes, undo recording included; the letter is taken back untimed so that the
+// value keeps its length. However many keystrokes, they are to leave one step to undo.
 void typeInLastValue(benchmark::State &state, const QString &path)
 {
     ShownWindow window;
@@ -263,6 +264,10 @@ void typeInLastValue(benchmark::State &state, const QString &path)
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
+    const auto *steps = window.form.findChild<QUndoStack *>();
+    state.counters["undo_steps"] = steps->count();
+    if (steps->count() != 1)
+        state.SkipWithError("the keystrokes on one node left more than one step to undo");
 }
 
 void keystroke(benchmark::State &state) { typeInLastValue(state, files().largest); }
