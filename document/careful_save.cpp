@@ -106,23 +106,6 @@ std::optional<WeaponFileResult> replaceAtomically(const QString &path, const QBy
     return WeaponFileResult{};
 }
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Each returns 0 or the errno of the step that failed.
 int writeAt(int fd, const char *data, qint64 size, qint64 offset)
 {
@@ -208,6 +191,25 @@ std::unique_ptr<QTemporaryFile> openBackup(const QString &path)
     return nullptr;
 }
 
+// The old bytes of the open file copied to a backup and on the disk, or why they could not be.
+std::unique_ptr<QTemporaryFile> backUp(const QString &path, int fd, qint64 size, QString &why)
+{
+    std::unique_ptr<QTemporaryFile> backup = openBackup(path);
+    if (!backup) {
+        why = QStringLiteral("no backup of its old bytes could be made.");
+        return nullptr;
+    }
+    int error = copyBytes(fd, backup->handle(), size);
+    if (error == 0 && ::fsync(backup->handle()) != 0)
+        error = errno;
+    if (error != 0) {
+        why = QStringLiteral("no backup of its old bytes could be made: %1")
+                  .arg(system_error_text(error));
+        return nullptr;
+    }
+    return backup;
+}
+
 WeaponFileResult writeInPlace(const QString &path, const QByteArray &bytes, const struct stat &old)
 {
     const Descriptor file(
@@ -218,20 +220,16 @@ WeaponFileResult writeInPlace(const QString &path, const QByteArray &bytes, cons
     };
     if (::fstat(file.fd(), &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, old))
         return cannotWrite(QStringLiteral("another program replaced it while it was saved."));
-    const std::unique_ptr<QTemporaryFile> backup = openBackup(path);
+    QString why;
+    const std::unique_ptr<QTemporaryFile> backup = backUp(path, file.fd(), opened.st_size, why);
     if (!backup)
-        return cannotWrite(QStringLiteral("no backup of its old bytes could be made."));
-    const int backupFd = backup->handle();
-    if (const int error = copyBytes(file.fd(), backupFd, opened.st_size);
-        error != 0 || ::fsync(backupFd) != 0) {
-        const QString why = system_error_text(error != 0 ? error : errno);
-        return cannotWrite(QStringLiteral("no backup of its old bytes could be made: %1").arg(why));
-    }
+        return cannotWrite(why);
     const int error = overwrite(file.fd(), bytes);
     if (error == 0)
         return {};
-    const QString why = system_error_text(error);
-    if (restore(file.fd(), backupFd, opened.st_size) != 0) {
+    why = system_error_text(error);
+    if (restore(file.fd(), backup->handle(), opened.st_size) != 0) {
+        // Left where it is, for the user to recover the file from.
         backup->setAutoRemove(false);
         return cannotWrite(
             QStringLiteral("%1. Its old bytes could not be put back; they are in %2.")

@@ -40,23 +40,6 @@ qint64 nanoseconds(const struct timespec &time)
     return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Reads until the end of the file, but never more than one byte past the limit, so that a file
 // growing while it is read cannot take more memory than the largest weapon file.
 int readAll(int fd, qint64 expected, QByteArray &bytes)
@@ -80,6 +63,12 @@ int readAll(int fd, qint64 expected, QByteArray &bytes)
 }
 
 } // namespace
+
+Descriptor::~Descriptor()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
 
 QString special_file_kind(unsigned mode)
 {

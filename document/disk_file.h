@@ -5,6 +5,20 @@
 #include <QByteArray>
 #include <QString>
 
+// Owns an open file descriptor and closes it on every way out.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor();
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 // The plain-words name of what a file of st_mode mode is, when it is anything but a regular
 // file ("a named pipe (FIFO)", "a folder").
 QString special_file_kind(unsigned mode);

@@ -63,7 +63,6 @@ private slots:
         QTest::addColumn<int>("saver");     // -1: the user running the tests
         QTest::addColumn<int>("folderMode");
         QTest::newRow("read-only") << 0444 << -1 << "" << -1 << 0755;
-        QTest::newRow("private to owner and group") << 0640 << -1 << "" << -1 << 0755;
         QTest::newRow("owned by another user") << 0644 << int(kNobody) << "" << -1 << 0755;
         QTest::newRow("second hard link") << 0644 << -1 << "hard" << -1 << 0755;
         QTest::newRow("read-only, second hard link") << 0444 << -1 << "hard" << -1 << 0755;
@@ -121,7 +120,6 @@ private slots:
         QTest::addColumn<bool>("changed");
         QTest::newRow("nothing") << "nothing" << false;
         QTest::newRow("our own save") << "saved" << false;
-        QTest::newRow("our own save, then another program's") << "saved, then written" << true;
         QTest::newRow("other bytes of the same size, time put back")
             << "same size and time" << true;
         QTest::newRow("same bytes, later time") << "touched" << true;
@@ -141,21 +139,17 @@ private slots:
         QVERIFY(load_weapon(tree, path, &origin).ok());
         QCOMPARE(origin.disk, disk_snapshot(path));
         const struct stat read = statOf(path);
-        if (happens.startsWith("saved")) {
+        if (happens == "saved") {
             tree.setText(3, "22");
             QVERIFY(save_weapon(tree, origin).ok());
         }
-        if (happens.endsWith("written") || happens == "same size and time")
+        // The time is set to what was read, or a second later, in both fields.
+        timespec times[2] = {read.st_mtim, read.st_mtim};
+        if (happens == "same size and time")
             QVERIFY(write(path, "H\\a\\9\r\nrest"));
-        if (happens == "same size and time") {
-            const timespec times[2] = {read.st_atim, read.st_mtim};
+        times[1].tv_sec += happens == "touched" ? 1 : 0;
+        if (happens == "same size and time" || happens == "touched")
             QVERIFY(::utimensat(AT_FDCWD, name.constData(), times, 0) == 0);
-        }
-        if (happens == "touched") {
-            timespec later[2] = {read.st_atim, read.st_mtim};
-            later[1].tv_sec += 1;
-            QVERIFY(::utimensat(AT_FDCWD, name.constData(), later, 0) == 0);
-        }
         if (happens == "deleted" || happens == "named pipe")
             QVERIFY(QFile::remove(path));
         if (happens == "named pipe")
