@@ -1,11 +1,11 @@
 #include "document/weapon_file.h"
 
+#include "document/careful_save.h"
 #include "document/code_page.h"
-
-#include <QFile>
-#include <QSaveFile>
+#include "document/disk_file.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace
 {
@@ -48,18 +48,14 @@ WeaponFileResult firstUnwritable(const WeaponTree &tree)
     return {};
 }
 
-// A short write sets no error of its own; writing on from where it stopped makes the system
-// say why (a full disk, a file too large), so that the user is told.
-bool writeAll(QSaveFile &file, const QByteArray &bytes)
+// The line and what follows it: up to the first CR, then past that CR and an LF right behind it.
+std::pair<QByteArrayView, QByteArrayView> splitAtLineEnd(QByteArrayView all)
 {
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 step = file.write(bytes.constData() + written, bytes.size() - written);
-        if (step <= 0)
-            return false;
-        written += step;
-    }
-    return true;
+    const qsizetype cr = all.indexOf('\r');
+    if (cr < 0)
+        return {all, {}};
+    const qsizetype next = cr + 1 < all.size() && all[cr + 1] == '\n' ? cr + 2 : cr + 1;
+    return {all.first(cr), all.sliced(next)};
 }
 
 } // namespace
@@ -68,50 +64,22 @@ bool weapon_text_allows(QChar c) { return c != u'\\' && c != u'\r' && code_page:
 
 QString unwritable_part(QStringView text)
 {
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         if (weapon_text_allows(c))
             continue;
         if (c == u'\\')
             return QStringLiteral("a backslash");
         if (c == u'\r')
             return QStringLiteral("a carriage return");
+        // A character past U+FFFF is two halves in the text; the user knows it by its whole code.
+        char32_t point = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            point = QChar::surrogateToUcs4(c, text[i + 1]);
         const QString code =
-            QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+            QString::number(quint32(point), 16).toUpper().rightJustified(4, QLatin1Char('0'));
         return QStringLiteral("the character U+%1").arg(code);
     }
-    return {};
-}
-
-WeaponFileResult read_first_line(const QString &path, QByteArray &line)
-{
-    line.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return failure(WeaponFileStatus::CannotRead,
-                       QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
-    }
-    constexpr qint64 kChunk = 1 << 16;
-    bool readAny = false;
-    while (true) {
-        const QByteArray chunk = file.read(kChunk);
-        if (chunk.isEmpty()) {
-            if (file.error() != QFileDevice::NoError) {
-                return failure(
-                    WeaponFileStatus::CannotRead,
-                    QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
-            }
-            break;
-        }
-        readAny = true;
-        const qsizetype cr = chunk.indexOf('\r');
-        if (cr >= 0) {
-            line.append(chunk.left(cr));
-            break;
-        }
-        line.append(chunk);
-    }
-    if (!readAny)
-        return failure(WeaponFileStatus::Empty, QStringLiteral("The file is empty."));
     return {};
 }
 
@@ -152,14 +120,29 @@ WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
     return {};
 }
 
-WeaponFileResult load_weapon(WeaponTree &tree, const QString &path)
+WeaponFileResult load_weapon(WeaponTree &tree, const QString &path, WeaponOrigin *origin)
 {
     const WeaponTreeBatch batch(tree);
     tree.nodes().Clear();
-    QByteArray line;
-    if (WeaponFileResult read = read_first_line(path, line); !read)
+    QByteArray all;
+    DiskSnapshot disk;
+    if (WeaponFileResult read = read_regular_file(path, all, disk); !read)
         return read;
-    return build_weapon_tree(tree, line);
+    if (all.isEmpty())
+        return failure(WeaponFileStatus::Empty, QStringLiteral("The file is empty."));
+    const auto [line, rest] = splitAtLineEnd(all);
+    if (WeaponFileResult built = build_weapon_tree(tree, line); !built)
+        return built;
+    if (origin)
+        *origin = {path, QString(), rest.toByteArray(), disk};
+    return {};
+}
+
+void split_weapon_bytes(QByteArrayView all, QByteArray &firstLine, QByteArray &rest)
+{
+    const auto [line, after] = splitAtLineEnd(all);
+    firstLine = line.toByteArray();
+    rest = after.toByteArray();
 }
 
 WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line)
@@ -192,9 +175,25 @@ WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line)
             *out++ = static_cast<char>(byte);
         }
     }
+    if (out == line.data()) {
+        // A bare line end would be a file that Open refuses as empty.
+        line.clear();
+        return failure(WeaponFileStatus::Empty,
+                       QStringLiteral("The header is empty, and a file holding nothing but an "
+                                      "empty line cannot be opened again."),
+                       1);
+    }
     *out++ = '\r';
     *out++ = '\n';
     line.resize(out - line.data());
+    return {};
+}
+
+WeaponFileResult weapon_file_bytes(const WeaponTree &tree, QByteArrayView rest, QByteArray &out)
+{
+    if (WeaponFileResult encoded = weapon_line(tree, out); !encoded)
+        return encoded;
+    out.append(rest);
     return {};
 }
 
@@ -205,16 +204,24 @@ WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path)
     QByteArray line;
     if (WeaponFileResult encoded = weapon_line(tree, line); !encoded)
         return encoded;
-    // A temporary file beside the target, renamed over it only once every byte is down: a
-    // failure anywhere leaves the old file as it was. Unbuffered, because QSaveFile::commit()
-    // ignores a failure to flush its buffer and would rename a cut-short file over the old one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, line) ||
-        !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
+    return write_file_carefully(path, line);
+}
+
+WeaponFileResult save_weapon(const WeaponTree &tree, WeaponOrigin &origin)
+{
+    if (origin.path.isEmpty())
+        return {};
+    // The bytes of an archive entry written over the archive itself would destroy it.
+    if (!origin.entry.isEmpty()) {
         return failure(WeaponFileStatus::CannotWrite,
-                       QStringLiteral("The file cannot be written: %1").arg(why));
+                       QStringLiteral("The weapon is an entry of an archive, which this save "
+                                      "cannot write."));
     }
+    QByteArray bytes;
+    if (WeaponFileResult encoded = weapon_file_bytes(tree, origin.rest, bytes); !encoded)
+        return encoded;
+    if (WeaponFileResult written = write_file_carefully(origin.path, bytes); !written)
+        return written;
+    origin.disk = {bytes.size(), modification_time(origin.path), bytes_checksum(bytes)};
     return {};
 }

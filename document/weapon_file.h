@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/weapon_origin.h"
 #include "document/weapon_tree.h"
 
 #include <QByteArray>
@@ -14,7 +15,13 @@ enum class WeaponFileStatus {
     TooManyNodes,
     UnwritableText,
     CannotWrite,
+    NotAFile,
+    TooLarge,
 };
+
+// No weapon file comes near this size; anything larger is refused before it is read, which
+// bounds the memory an Open can take.
+inline constexpr qint64 kMaxWeaponFileBytes = 16 * 1024 * 1024;
 
 struct WeaponFileResult {
     WeaponFileStatus status = WeaponFileStatus::Ok;
@@ -27,13 +34,26 @@ struct WeaponFileResult {
     explicit operator bool() const { return ok(); }
 };
 
-// Clears the tree and fills it from the first line of the file at path. On failure the tree
-// holds what was built before the failing step.
-WeaponFileResult load_weapon(WeaponTree &tree, const QString &path);
+// Clears the tree and fills it from the first line of the file at path, and when origin is given
+// and the load succeeds, sets it to the file: its path, the bytes after the first line and what
+// the disk held. On failure the tree holds what was built before the failing step. Only a
+// regular file of at most kMaxWeaponFileBytes is read; anything else is refused at once.
+WeaponFileResult load_weapon(WeaponTree &tree, const QString &path, WeaponOrigin *origin = nullptr);
 
 // Writes the tree over the file at path, as one line ended by CR LF. Does nothing for an empty
 // path. On failure the file keeps its previous bytes.
 WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path);
+// Writes the tree's line and then origin.rest over the file at origin.path, keeping the file's
+// permissions, owner and links (write_file_carefully), and on success notes in origin.disk what
+// the disk now holds. Does nothing for an empty path.
+WeaponFileResult save_weapon(const WeaponTree &tree, WeaponOrigin &origin);
+
+// What the file at path holds now; a missing file, or anything but a regular file, gives size
+// -1. A file larger than kMaxWeaponFileBytes is not read and gets no checksum.
+DiskSnapshot disk_snapshot(const QString &path);
+// Whether the file at origin.path is no longer what we last read or wrote there, for instance
+// because another program changed or deleted it.
+bool disk_changed(const WeaponOrigin &origin);
 
 // Whether a node's text may hold c: a backslash would split the token, a carriage return would
 // end the line, and some characters have no byte in the file's code page.
@@ -42,10 +62,13 @@ bool weapon_text_allows(QChar c);
 // or an empty text when it can keep all of it.
 QString unwritable_part(QStringView text);
 
-// The halves of the two above that do not touch the disk.
+// The halves of load and save that do not touch the disk.
 WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine);
+// The tree as one line ended by CR LF. Refuses a tree whose line could not be opened again.
 WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line);
-
-// The bytes of the file's first line: up to the first CR, or the whole file when it has none.
-// Fails on a file that cannot be read or holds no byte at all.
-WeaponFileResult read_first_line(const QString &path, QByteArray &line);
+// A file's bytes cut at the end of its first line: the line runs up to the first CR, or over the
+// whole file when it has none (a lone LF does not end it); rest starts after that CR and the LF
+// right behind it, if any.
+void split_weapon_bytes(QByteArrayView all, QByteArray &firstLine, QByteArray &rest);
+// The whole file for the tree: its line, CR LF, then rest as it was read.
+WeaponFileResult weapon_file_bytes(const WeaponTree &tree, QByteArrayView rest, QByteArray &out);

@@ -13,8 +13,8 @@
 
 // Any input is a file's whole content. Every input goes through the in-memory halves of the
 // reader and writer, which keeps the fuzzer fast; those that start with the byte 0x7F also take
-// the real path through the disk, so that the line reader and the save are held to the same
-// invariants.
+// the real path through the disk, so that the file reader and the save are held to the same
+// invariants, the bytes after the first line included.
 
 namespace
 {
@@ -138,15 +138,31 @@ WeaponFileResult loadChecked(WeaponTree &tree, QByteArrayView line)
     return result;
 }
 
-// A file that loaded is written back byte for byte, and what was written loads the same.
-void checkRoundTrip(const WeaponTree &tree, QByteArrayView line)
+// What follows the first line's end: past its CR and an LF right behind it.
+QByteArrayView afterFirstLine(QByteArrayView file)
 {
+    const qsizetype cr = file.indexOf('\r');
+    if (cr < 0)
+        return {};
+    return file.sliced(cr + 1 < file.size() && file[cr + 1] == '\n' ? cr + 2 : cr + 1);
+}
+
+// A file that loaded is written back byte for byte, and what was written loads the same.
+void checkRoundTrip(const WeaponTree &tree, QByteArrayView file)
+{
+    const QByteArrayView line = firstLine(file);
     QByteArray written;
     check(weapon_line(tree, written).ok(), "a loaded tree can be written");
     check(written == line.toByteArray() + "\r\n", "saving reproduces the first line");
     WeaponTree again;
     check(loadChecked(again, firstLine(written)).ok(), "a written line loads");
     checkSameTree(tree, again);
+
+    QByteArray splitLine, rest, whole;
+    split_weapon_bytes(file, splitLine, rest);
+    check(splitLine == line && rest == afterFirstLine(file), "the file splits at its line end");
+    check(weapon_file_bytes(tree, rest, whole).ok(), "a loaded file can be written whole");
+    check(whole == written + rest, "the whole file is the line, CR LF and the rest");
 }
 
 void checkOnDisk(QByteArrayView file, const WeaponTree &inMemory, const WeaponFileResult &result)
@@ -161,14 +177,21 @@ void checkOnDisk(QByteArrayView file, const WeaponTree &inMemory, const WeaponFi
     out.close();
 
     WeaponTree tree;
-    check(load_weapon(tree, path).status == result.status, "disk and memory agree on status");
+    WeaponOrigin origin;
+    check(load_weapon(tree, path, &origin).status == result.status,
+          "disk and memory agree on status");
     checkSameTree(inMemory, tree);
     if (!result.ok())
         return;
-    check(save_weapon(tree, path).ok(), "a loaded tree saves");
+    check(origin.path == path && origin.rest == afterFirstLine(file), "the origin holds the rest");
+    check(!disk_changed(origin), "the file is as it was read");
+    check(save_weapon(tree, origin).ok(), "a loaded tree saves");
+    check(!disk_changed(origin), "the file is as it was written");
     QFile in(path);
     check(in.open(QIODevice::ReadOnly), "the saved file can be read");
-    check(in.readAll() == firstLine(file).toByteArray() + "\r\n", "the saved file is the line");
+    check(in.readAll() ==
+              firstLine(file).toByteArray() + "\r\n" + afterFirstLine(file).toByteArray(),
+          "the saved file is the line and the rest");
 }
 
 // The writer checks a whole line at once and goes node by node only when that fails; an edit the
@@ -195,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     WeaponTree tree;
     const WeaponFileResult result = loadChecked(tree, line);
     if (result.ok())
-        checkRoundTrip(tree, line);
+        checkRoundTrip(tree, file);
     // The disk costs far more than the rest: a marker byte picks the inputs that go through it.
     if (size == 0 || data[0] == 0x7f)
         checkOnDisk(file, tree, result);
