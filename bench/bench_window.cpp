@@ -163,7 +163,6 @@ void openLargest(benchmark::State &state)
     for (auto _ : state) {
         state.PauseTiming();
         window.form.tree().nodes().Clear();
-        window.form.setOpenPath(QString());
         QCoreApplication::processEvents();
         state.ResumeTiming();
         if (!window.open(files().largest)) {

@@ -95,22 +95,18 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
 Form1::~Form1() = default;
 
 QString Form1::openPath() const { return m_statusBar1->panel1Text(); }
-void Form1::setOpenPath(const QString &path)
-{
-    m_statusBar1->setPanel1Text(path);
-    showTitle();
-}
+WeaponTree &Form1::tree() { return m_tv->tree(); }
 
-void Form1::showTitle()
+void Form1::setOrigin(WeaponOrigin origin)
 {
-    const QString path = openPath();
+    m_origin = std::move(origin);
+    m_statusBar1->setPanel1Text(m_origin.path);
     // The [*] shows only while the document has edits not yet saved.
     setWindowTitle(
-        path.isEmpty()
+        m_origin.path.isEmpty()
             ? kProgramTitle
-            : QStringLiteral("%1[*] - %2").arg(QFileInfo(path).fileName(), kProgramTitle));
+            : QStringLiteral("%1[*] - %2").arg(QFileInfo(m_origin.path).fileName(), kProgramTitle));
 }
-WeaponTree &Form1::tree() { return m_tv->tree(); }
 
 void Form1::createMenus()
 {

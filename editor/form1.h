@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/weapon_origin.h"
 #include "document/weapon_tree.h"
 #include "editor/form_layout.h"
 
@@ -33,10 +34,11 @@ public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
 
-    // The full path of the open weapon file, kept only as the text of status panel 1; empty
-    // while no document is open.
+    // What status panel 1 shows of the open document: the full path of its file; empty while
+    // no document is open.
     QString openPath() const;
-    void setOpenPath(const QString &path);
+    // Where the open document came from; an empty path while none is open.
+    const WeaponOrigin &origin() const { return m_origin; }
     // Opens the file as Open does once its dialog has given a path, the message on failure
     // included. True when the file became the document.
     bool openWeaponFile(const QString &path);
@@ -72,7 +74,9 @@ private:
     bool saveAndReport();
     // Before the document is replaced or the program ends: true when that may go ahead.
     bool maybeSave();
-    void showTitle();
+    void setOrigin(WeaponOrigin origin);
+    // Before a save over a file that another program changed since we read or wrote it.
+    bool overwriteChangedFile();
 
     // Value panel.
     void Tv_NodeClick();
@@ -93,6 +97,7 @@ private:
     // Keystrokes in the value box merge into one step while the run stays the same.
     int m_typingRun = 0;
     std::unique_ptr<Form2> m_form2;
+    WeaponOrigin m_origin;
 
     QWidget *m_client = nullptr;
     ToolBar *m_toolbar1 = nullptr;

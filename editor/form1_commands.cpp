@@ -31,7 +31,8 @@ bool Form1::openWeaponFile(const QString &path)
     // Built aside, so that a file that fails to load leaves the open document, its edits and
     // its history exactly as they were.
     WeaponTree loaded;
-    if (const WeaponFileResult result = load_weapon(loaded, path); !result) {
+    WeaponOrigin origin;
+    if (const WeaponFileResult result = load_weapon(loaded, path, &origin); !result) {
         show_warning(this, kProgramTitle,
                      QStringLiteral("%1 could not be opened.\n\n%2")
                          .arg(QDir::toNativeSeparators(path), result.reason));
@@ -39,7 +40,7 @@ bool Form1::openWeaponFile(const QString &path)
     }
     tree().adopt(loaded);
     tree().select(1);
-    setOpenPath(path);
+    setOrigin(std::move(origin));
     m_undoStack->clear();
     Tv_NodeClick();
     return true;
@@ -49,18 +50,30 @@ void Form1::mnuSave_Click() { saveAndReport(); }
 
 bool Form1::saveAndReport()
 {
-    const QString path = openPath();
-    if (path.isEmpty())
+    if (m_origin.path.isEmpty())
         return true;
-    const WeaponFileResult saved = save_weapon(tree(), path);
+    if (disk_changed(m_origin) && !overwriteChangedFile())
+        return false;
+    const WeaponFileResult saved = save_weapon(tree(), m_origin);
     if (!saved) {
         show_warning(this, kProgramTitle,
                      QStringLiteral("%1 was not saved.\n\n%2")
-                         .arg(QDir::toNativeSeparators(path), saved.reason));
+                         .arg(QDir::toNativeSeparators(openPath()), saved.reason));
         return false;
     }
     m_undoStack->setClean();
     return true;
+}
+
+bool Form1::overwriteChangedFile()
+{
+    const QString text =
+        QStringLiteral("%1 was changed by another program since Armsmith read it or last "
+                       "saved it.\n\nOverwrite that change with this document?")
+            .arg(QDir::toNativeSeparators(openPath()));
+    return ask(this, kProgramTitle, text, QMessageBox::Save | QMessageBox::Cancel,
+               QMessageBox::Cancel,
+               {{QMessageBox::Save, QStringLiteral("Overwrite")}}) == QMessageBox::Save;
 }
 
 bool Form1::maybeSave()

@@ -1,14 +1,20 @@
 #include "editor/message_box.h"
 
+#include <QAbstractButton>
+
 namespace
 {
 
+using Renamed = std::initializer_list<std::pair<QMessageBox::StandardButton, QString>>;
+
 QMessageBox::StandardButton run(QWidget *owner, QMessageBox::Icon icon, const QString &title,
                                 const QString &text, QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton escape)
+                                QMessageBox::StandardButton escape, Renamed renamed = {})
 {
     QMessageBox box(icon, title, text, buttons, owner);
     box.setTextFormat(Qt::PlainText);
+    for (const auto &[button, caption] : renamed)
+        box.button(button)->setText(caption);
     if (escape != QMessageBox::NoButton)
         box.setEscapeButton(escape);
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -23,7 +29,7 @@ void show_warning(QWidget *owner, const QString &title, const QString &text)
 
 QMessageBox::StandardButton ask(QWidget *owner, const QString &title, const QString &text,
                                 QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton escape)
+                                QMessageBox::StandardButton escape, Renamed renamed)
 {
-    return run(owner, QMessageBox::Question, title, text, buttons, escape);
+    return run(owner, QMessageBox::Question, title, text, buttons, escape, renamed);
 }

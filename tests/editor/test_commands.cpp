@@ -1,6 +1,7 @@
 #include "modal_answer.h"
 
-#include <csignal>
+#include "document/careful_save.h"
+
 #include <sys/resource.h>
 using namespace window_driver;
 
@@ -32,7 +33,30 @@ class TestCommands : public QObject
 
 private slots:
     // Past the file size limit a write is to fail, not end the process.
-    void initTestCase() { std::signal(SIGXFSZ, SIG_IGN); }
+    void initTestCase() { ignore_file_size_signal(); }
+
+    // Another program wrote the file after it was opened: Save asks before it overwrites.
+    void save_over_another_programs_change_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("overwrite") << "Overwrite";
+        QTest::newRow("cancel") << "Cancel";
+    }
+    void save_over_another_programs_change()
+    {
+        QFETCH(QString, answer);
+        OpenWindow w("H\\k\\v\r\n");
+        const QByteArray other = "H\\k\\changed elsewhere\r\n";
+        if (QFile file(w.path); file.open(QIODevice::WriteOnly))
+            file.write(other);
+        const QStringList seen = w.tool(3, {answer});
+        QVERIFY2(seen.size() == 1 && seen[0].contains("changed by another program") &&
+                     seen[0].contains(QDir::toNativeSeparators(w.path)),
+                 qPrintable(seen.join(" | ")));
+        QCOMPARE(bytes_of(w.path), answer == "Cancel" ? other : QByteArray("H\\k\\v\r\n"));
+        // Once overwritten, the file is ours again; cancelled, the next Save asks again.
+        QCOMPARE(w.tool(3, {"Cancel"}).size(), answer == "Cancel" ? 1 : 0);
+    }
 
     void open_edit_new_key_save_and_exit()
     {
@@ -44,7 +68,7 @@ private slots:
         QCOMPARE(w.tool(8, {"ammo", "9mm"}), prompts);
         QCOMPARE(w.tool(8, {"bolt"}), prompts); // the value prompt cancelled: an empty value
         QCOMPARE(w.tool(3), QStringList());
-        const QByteArray saved = "Pistol\\damage\\125\\range\\300\\ammo\\9mm\\bolt\\\r\n";
+        const QByteArray saved = "Pistol\\damage\\125\\range\\300\\ammo\\9mm\\bolt\\\r\nnext\r\n";
         QCOMPARE(bytes_of(w.path), saved);
         w.form.tree().setText(3, "7"); // Exit must not write an edit the user did not save.
         QCOMPARE(answer_modals({}, [&] { control<QAction>(w.form, "mnuExit")->trigger(); }),
