@@ -8,6 +8,7 @@
 #include "editor/tree_view.h"
 #include "editor/twips.h"
 #include "editor/weapon_text_validator.h"
+#include "ui/sharp_picture.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -53,7 +54,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Zembrak Armsmith"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/tick.ico")));
+    setWindowIcon(sharp_icon(QStringLiteral(":/pictures/tick.ico")));
     m_imageList1 = make_ImageList1(this);
     m_imageList2 = make_ImageList2(this);
     m_commonDialog1 = new CommonDialog(this);
@@ -68,7 +69,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     createSearchPanel(m_client);
     createTreeFrame(m_client);
     createValuePanel(m_client);
-    m_statusBar1 = new StatusBar(m_imageList1->picture(7), this);
+    m_statusBar1 =
+        new StatusBar(m_imageList1->icon(7).pixmap(QSize(16, 16), devicePixelRatio()), this);
     setStatusBar(m_statusBar1);
     setTabOrder();
 
