@@ -80,6 +80,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
     connect(m_cmdSearch, &QPushButton::clicked, this, &Form1::cmdSearch_Click);
+    acceptFileDrops();
 
     resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -97,6 +98,7 @@ void Form1::createMenus()
     QMenu *file = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
     named(file->addAction(QStringLiteral("&Open Weapon"), this, &Form1::mnuOpen_Click), "mnuOpen");
     named(file->addAction(QStringLiteral("&Save Weapon"), this, &Form1::mnuSave_Click), "mnuSave");
+    createRecentMenu(file);
     named(file->addSeparator(), "mnuspac");
     named(file->addAction(QStringLiteral("E&xit"), this, &Form1::mnuExit_Click), "mnuExit");
     QMenu *help = named(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");

@@ -11,6 +11,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class CommonDialog;
 class Form2;
@@ -35,6 +36,9 @@ public:
     void setOpenPath(const QString &path);
 
     WeaponTree &tree();
+
+    // Opens the weapon file at path as File > Open does after its dialog; true when it opened.
+    bool openWeaponFile(const QString &path);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -72,6 +76,13 @@ private:
     // Search.
     void cmdSearch_Click();
 
+    // Opening from the desktop: dropped files and the recent list.
+    void createRecentMenu(QMenu *file);
+    void acceptFileDrops();
+    void refreshRecentMenu();
+    void rememberRecent(const QString &path);
+    void mnuRecent_Click(const QString &path);
+
     ImageList *m_imageList1 = nullptr;
     ImageList *m_imageList2 = nullptr;
     CommonDialog *m_commonDialog1 = nullptr;
@@ -90,6 +101,7 @@ private:
     QCheckBox *m_check1 = nullptr;
     QCheckBox *m_check2 = nullptr;
     QPushButton *m_cmdSearch = nullptr;
+    QMenu *m_mnuRecent = nullptr;
 
     FormLayout m_layout;
 };

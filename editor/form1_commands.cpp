@@ -21,7 +21,12 @@ void Form1::mnuOpen_Click()
     m_commonDialog1->DialogTitle = QStringLiteral("Open Weapon File");
     if (!m_commonDialog1->ShowOpen())
         return;
-    setOpenPath(m_commonDialog1->FileName);
+    openWeaponFile(m_commonDialog1->FileName);
+}
+
+bool Form1::openWeaponFile(const QString &path)
+{
+    setOpenPath(path);
     if (!load_weapon(tree(), openPath())) {
         // A half-built tree under the file's path would be written over the file by the next
         // Save; a failed Open leaves no document at all.
@@ -30,9 +35,11 @@ void Form1::mnuOpen_Click()
         fitValuePanel(true);
         m_text2->clear();
         m_label2->setText(QStringLiteral("Value:"));
-        return;
+        return false;
     }
     Tv_NodeClick();
+    rememberRecent(path);
+    return true;
 }
 
 void Form1::mnuSave_Click() { saveAndReport(); }
@@ -48,6 +55,8 @@ void Form1::saveAndReport()
                              QStringLiteral("%1 was not saved.\n\n%2")
                                  .arg(QDir::toNativeSeparators(path), saved.reason));
     }
+    if (saved)
+        rememberRecent(path);
 }
 
 void Form1::mnuExit_Click()
