@@ -83,6 +83,9 @@ QImage ImageList::load(const QString &path, QSize size) const
                                                      scale_distance(best.size(), size)))
             best = image;
     }
+    // Qt takes a name ending in @2x as a picture for scaled screens and would paint it at half
+    // its size; here it is fitted pixel for pixel.
+    best.setDevicePixelRatio(1);
     return is_bitmap && !best.isNull() ? with_mask_transparent(best, m_mask_color) : best;
 }
 

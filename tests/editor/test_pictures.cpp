@@ -19,6 +19,16 @@ QList<QSize> sizes_in(const QString &path)
     return sizes;
 }
 
+int opaque(const QPixmap &pixmap)
+{
+    const QImage image = pixmap.toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y).alpha() >= 128;
+    return count;
+}
+
 // Pixels on the screen, and how many to a point of the user interface.
 QString shown(const QPixmap &pixmap)
 {
@@ -87,6 +97,9 @@ private slots:
                          shown(QPixmap(size)) + " " +
                              QString("%1x%2@2").arg(size.width() * 2).arg(size.height() * 2));
                 QCOMPARE(large.toImage().pixelColor(0, 0).alpha(), 0);
+                // Drawn over the whole of its place, not in a corner of it.
+                const double cover = double(opaque(large)) / opaque(small);
+                QVERIFY2(cover > 3 && cover < 5, qPrintable(QString::number(cover)));
             }
         QFile gif(":/pictures/pistol_32.gif");
         QVERIFY(gif.open(QIODevice::ReadOnly));
