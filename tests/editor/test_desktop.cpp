@@ -61,9 +61,9 @@ private slots:
     void command_line_answers_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("output"); // exit code, standard output, standard error
-        QTest::newRow("version") << QStringList{"--version"}
-                                 << "0|armsmith " ARMSMITH_VERSION "\n|";
+        QTest::addColumn<QString>("output"); // exit code, first line out, lines of error
+        QTest::newRow("help") << QStringList{"--help"} << "0|Usage: armsmith [options] [FILE]|";
+        QTest::newRow("version") << QStringList{"--version"} << "0|armsmith " ARMSMITH_VERSION "|";
         QTest::newRow("two files") << QStringList{"a", "b"}
                                    << "2||armsmith: Only one weapon file can be opened at a "
                                       "time; 2 were given.";
@@ -78,17 +78,11 @@ private slots:
         QVERIFY(armsmith.waitForFinished());
         // Qt may warn about the test machine's session first; only our own lines count.
         const QStringList errors = QString(armsmith.readAllStandardError()).split(u'\n');
-        QTEST(QString::number(armsmith.exitCode()) + '|' + armsmith.readAllStandardOutput() + '|' +
+        const QString out = QString(armsmith.readAllStandardOutput()).section(u'\n', 0, 0);
+        QTEST(QString::number(armsmith.exitCode()) + '|' +
+                  QString(out).replace(ARMSMITH_EXECUTABLE, "armsmith") + '|' +
                   errors.filter(QRegularExpression("^armsmith:")).join(u'\n'),
               "output");
-    }
-    void help_names_the_file_and_options()
-    {
-        QProcess armsmith;
-        armsmith.start(ARMSMITH_EXECUTABLE, {"--help"});
-        QVERIFY(armsmith.waitForFinished());
-        const QString help = armsmith.readAllStandardOutput();
-        QVERIFY2(help.contains("[options] [FILE]") && help.contains("--version"), qPrintable(help));
     }
 
     void opens_from_command_line_data()
@@ -96,7 +90,6 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<QString>("shown"); // opened, the path below the folder, the nodes
-        QTest::newRow("nothing") << QStringList() << false << "0||";
         QTest::newRow("file in the current folder")
             << QStringList{"rifle.wpn"} << true << "1|rifle.wpn|H\nrifle.wpn\n1";
         QTest::newRow("file named like an option")
