@@ -98,16 +98,16 @@ class Pen:
         if outline is not None:
             self.draw.line(mapped + mapped[:2], fill=outline, width=self.f, joint="curve")
 
-    def line(self, xy, fill, **width):
+    def line(self, xy, fill, width=0):
         if self.f == 1:
-            return self.draw.line(xy, fill=fill, **width)
+            return self.draw.line(xy, fill=fill, width=width)
         flat = list(xy) if not isinstance(xy[0], tuple) else [v for p in xy for v in p]
         points = list(zip(flat[0::2], flat[1::2]))
         # A 1x line covers its end pixels whole; reach half a pixel past each end to match.
         points[0] = reach(points[0], points[1])
         points[-1] = reach(points[-1], points[-2])
         self.draw.line([self.at(x, y) for x, y in points], fill=fill,
-                       width=width.get("width", 1) * self.f, joint="curve")
+                       width=max(width, 1) * self.f, joint="curve")
 
 
 def reach(end, towards):
@@ -164,9 +164,9 @@ def dib(width, height, bits, palette, indices, mask=None):
     return header + table + pixels + masks
 
 
-def write_bmp(name, image, palette, bits):
+def write_bmp(name, image, palette, bits, scale=1):
     """A palette bitmap; the same picture drawn at twice the size goes beside it as a PNG."""
-    if image.mode == "RGBA":
+    if scale > 1:
         return image.save(OUT / name.replace(".bmp", "@2x.png"))
     indices = [nearest(palette, rgb) for rgb in image.getdata()]
     body = dib(image.width, image.height, bits, palette, indices)
@@ -174,13 +174,13 @@ def write_bmp(name, image, palette, bits):
     (OUT / name).write_bytes(struct.pack("<2sIHHI", b"BM", 14 + len(body), 0, 0, offset) + body)
 
 
-def write_ico(name, images):
+def write_ico(name, images, deep=False):
     """An icon of 16 colours, whose pixels with alpha below half are transparent through the AND
-    mask; or, for images drawn at twice the size, of 32-bit colour with alpha."""
+    mask; deep, as the large drawings are kept, of 32-bit colour with alpha."""
     dibs = []
     for image in images:
         opaque = [a >= 128 for *_, a in image.getdata()]
-        if image.info.get("scale", 1) > 1:
+        if deep:
             dibs.append(dib32(image, opaque))
             continue
         indices = [nearest(VGA16, rgba[:3]) if keep else 0
@@ -190,7 +190,7 @@ def write_ico(name, images):
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for image, body in zip(images, dibs):
-        colours, bits = (0, 32) if image.info.get("scale", 1) > 1 else (16, 4)
+        colours, bits = (0, 32) if deep else (16, 4)
         data += struct.pack("<BBBBHHII", image.width % 256, image.height % 256, colours, 0, 1,
                             bits, len(body), offset)
         offset += len(body)
@@ -211,13 +211,6 @@ def dib32(image, opaque):
 def icon_canvas(size, scale=1):
     c = Canvas(size, size, scale, CLEAR)
     return c, c.pen
-
-
-def twice(images):
-    """Marks images drawn at twice the size, which an icon keeps in 32-bit colour."""
-    for image in images:
-        image.info["scale"] = 2
-    return images
 
 
 def rgba(rgb):
@@ -325,7 +318,7 @@ def draw_paper_clip():
         d.rounded_rectangle(clip_inner, radius=1, outline=rgba(BLACK))
         return c.result()
     write_ico("paper_clip.ico", [draw(32), draw(16)])
-    write_ico("paper_clip@2x.ico", twice([draw(32, 2), draw(16, 2)]))
+    write_ico("paper_clip@2x.ico", [draw(32, 2), draw(16, 2)], deep=True)
 
 
 def draw_page(d, right, fold):
@@ -337,7 +330,7 @@ def draw_page(d, right, fold):
 def draw_page_blank(scale):
     c, d = canvas(16, 15, scale)
     draw_page(d, 13, 4)
-    write_bmp("page_blank.bmp", c.result(), PALETTE256, 8)
+    write_bmp("page_blank.bmp", c.result(), PALETTE256, 8, scale)
 
 
 def draw_page_magnifier(scale):
@@ -348,7 +341,7 @@ def draw_page_magnifier(scale):
     d.line((12, 11, 15, 14), fill=BLACK, width=2)
     d.ellipse((6, 5, 13, 12), fill=CYAN, outline=BLACK)
     d.point((8, 7), fill=WHITE)
-    write_bmp("page_magnifier.bmp", c.result(), PALETTE256, 8)
+    write_bmp("page_magnifier.bmp", c.result(), PALETTE256, 8, scale)
 
 
 def draw_floppy(scale):
@@ -359,7 +352,7 @@ def draw_floppy(scale):
     d.rectangle((5, 12, 19, 21), fill=WHITE, outline=BLACK)
     for y in (14, 16, 18):
         d.line((7, y, 17, y), fill=GREY)
-    write_bmp("floppy.bmp", c.result(), PALETTE256, 8)
+    write_bmp("floppy.bmp", c.result(), PALETTE256, 8, scale)
 
 
 # A curved arrow drawn with PIL's arc comes out ragged at this size, so it is placed by hand.
@@ -386,7 +379,7 @@ def draw_folder_open(scale):
         # With room for it, the same arrow is a smooth arc and a head.
         d.draw.arc(d.box(10, 1.5, 21, 8.5), 180, 360, fill=BLACK, width=2 * d.f)
         d.polygon([(18.5, 5), (23, 5), (20.75, 7.25)], fill=BLACK, outline=BLACK)
-    write_bmp("folder_open.bmp", c.result(), PALETTE256, 8)
+    write_bmp("folder_open.bmp", c.result(), PALETTE256, 8, scale)
 
 
 def draw_minus_plus():
@@ -403,7 +396,7 @@ def draw_minus_plus():
         return c.result()
     for name, plus in (("minus", False), ("plus", True)):
         write_ico(f"{name}.ico", [draw(32, plus), draw(16, plus)])
-        write_ico(f"{name}@2x.ico", twice([draw(32, plus, 2), draw(16, plus, 2)]))
+        write_ico(f"{name}@2x.ico", [draw(32, plus, 2), draw(16, plus, 2)], deep=True)
 
 
 def draw_small_folder(scale):
@@ -414,14 +407,14 @@ def draw_small_folder(scale):
         for x in range(1, 10):
             d.point((x, y), fill=YELLOW if (x + y) % 2 else WHITE)
     d.polygon([(0, 11), (2, 7), (12, 7), (10, 11)], fill=OLIVE, outline=BLACK)
-    write_bmp("small_folder.bmp", c.result(), VGA16, 4)
+    write_bmp("small_folder.bmp", c.result(), VGA16, 4, scale)
 
 
 def draw_small_plus(scale):
     c, d = canvas(13, 13, scale)
     d.polygon([(4, 1), (8, 1), (8, 4), (11, 4), (11, 8), (8, 8), (8, 11), (4, 11), (4, 8),
                (1, 8), (1, 4), (4, 4)], fill=WHITE, outline=BLACK)
-    write_bmp("small_plus.bmp", c.result(), VGA16, 4)
+    write_bmp("small_plus.bmp", c.result(), VGA16, 4, scale)
 
 
 TICK = [(3, 16.5), (6.5, 13), (12, 18.5), (25.5, 5), (29, 8.5), (12, 25.5)]
@@ -441,7 +434,7 @@ def draw_tick():
     """The program's own icon: in the window's icon file, and for the desktop at every size
     its launchers ask for, with a drawing that scales to any other."""
     write_ico("tick.ico", [tick_image(32), tick_image(16)])
-    write_ico("tick@2x.ico", twice([tick_image(64), tick_image(32)]))
+    write_ico("tick@2x.ico", [tick_image(64), tick_image(32)], deep=True)
     for size in DESKTOP_ICON_SIZES:
         tick_image(size).save(OUT / f"armsmith_{size}.png")
     points = " ".join(f"{x:g},{y:g}" for x, y in TICK)
