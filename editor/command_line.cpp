@@ -23,6 +23,9 @@ CommandLine read_command_line(const QStringList &arguments)
     CommandLine command;
     if (!parser.parse(arguments)) {
         command.error = parser.errorText();
+    } else if (parser.isSet(QStringLiteral("help-all"))) {
+        // Only Qt knows its own options' text; it prints them and ends the program itself.
+        parser.process(arguments);
     } else if (parser.isSet(help)) {
         command.answer = parser.helpText();
     } else if (parser.isSet(version)) {
