@@ -3,6 +3,7 @@
 #include "about/usage_text.h"
 #include "editor/system_colors.h"
 #include "editor/twips.h"
+#include "ui/sharp_picture.h"
 
 #include <QDialog>
 #include <QKeyEvent>
@@ -112,7 +113,7 @@ QPushButton *build_controls(QDialog *window)
     auto *picture = place<QLabel>(window, kPicture1);
     picture->setFrameShape(QFrame::NoFrame);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap(QString::fromLatin1(kPicturePath)));
+    picture->setPixmap(sharp_pixmap(QString::fromLatin1(kPicturePath), *picture));
 
     add_label(window, kLabel1, QStringLiteral("Armsmith "))->setFont(title_font());
     add_label(window, kLabel2, QStringLiteral("v1.0"));

@@ -1,11 +1,29 @@
+#include "document/careful_save.h"
+#include "editor/command_line.h"
 #include "editor/form1.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    describe_application();
+    ignore_file_size_signal();
+
+    const CommandLine command = read_command_line(QCoreApplication::arguments());
+    if (!command.error.isEmpty()) {
+        std::fprintf(stderr, "armsmith: %s\n", qPrintable(command.error));
+        return 2;
+    }
+    if (!command.answer.isEmpty()) {
+        std::fputs(qPrintable(command.answer), stdout);
+        return 0;
+    }
     Form1 form;
     form.show();
+    if (!command.file.isEmpty())
+        form.openWeaponFile(command.file);
     return QApplication::exec();
 }

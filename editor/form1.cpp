@@ -8,6 +8,7 @@
 #include "editor/tree_view.h"
 #include "editor/twips.h"
 #include "editor/weapon_text_validator.h"
+#include "ui/sharp_picture.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -56,7 +57,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kProgramTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/tick.ico")));
+    setWindowIcon(sharp_icon(QStringLiteral(":/pictures/tick.ico")));
     m_imageList1 = make_ImageList1(this);
     m_imageList2 = make_ImageList2(this);
     m_commonDialog1 = new CommonDialog(this);
@@ -74,7 +75,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     createSearchPanel(m_client);
     createTreeFrame(m_client);
     createValuePanel(m_client);
-    m_statusBar1 = new StatusBar(m_imageList1->picture(7), this);
+    m_statusBar1 =
+        new StatusBar(m_imageList1->icon(7).pixmap(QSize(16, 16), devicePixelRatio()), this);
     setStatusBar(m_statusBar1);
     setTabOrder();
 
@@ -86,6 +88,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_text2->installEventFilter(this);
     connect(&tree(), &WeaponTree::selectionChanged, this, [this] { ++m_typingRun; });
     connect(m_cmdSearch, &QPushButton::clicked, this, &Form1::cmdSearch_Click);
+    acceptFileDrops();
 
     resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -113,6 +116,7 @@ void Form1::createMenus()
     QMenu *file = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
     named(file->addAction(QStringLiteral("&Open Weapon"), this, &Form1::mnuOpen_Click), "mnuOpen");
     named(file->addAction(QStringLiteral("&Save Weapon"), this, &Form1::mnuSave_Click), "mnuSave");
+    createRecentMenu(file);
     named(file->addSeparator(), "mnuspac");
     named(file->addAction(QStringLiteral("E&xit"), this, &Form1::mnuExit_Click), "mnuExit");
     QMenu *edit = named(menuBar()->addMenu(QStringLiteral("&Edit")), "mnuEdit");

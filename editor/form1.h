@@ -12,6 +12,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QUndoStack;
 class CommonDialog;
@@ -90,6 +91,13 @@ private:
     // Search.
     void cmdSearch_Click();
 
+    // Opening from the desktop: dropped files and the recent list.
+    void createRecentMenu(QMenu *file);
+    void acceptFileDrops();
+    void refreshRecentMenu();
+    void rememberRecent(const QString &path);
+    void mnuRecent_Click(const QString &path);
+
     ImageList *m_imageList1 = nullptr;
     ImageList *m_imageList2 = nullptr;
     CommonDialog *m_commonDialog1 = nullptr;
@@ -112,6 +120,7 @@ private:
     QCheckBox *m_check1 = nullptr;
     QCheckBox *m_check2 = nullptr;
     QPushButton *m_cmdSearch = nullptr;
+    QMenu *m_mnuRecent = nullptr;
 
     FormLayout m_layout;
 };

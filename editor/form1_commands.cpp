@@ -43,6 +43,7 @@ bool Form1::openWeaponFile(const QString &path)
     setOrigin(std::move(origin));
     m_undoStack->clear();
     Tv_NodeClick();
+    rememberRecent(path);
     return true;
 }
 
@@ -62,6 +63,7 @@ bool Form1::saveAndReport()
         return false;
     }
     m_undoStack->setClean();
+    rememberRecent(m_origin.path);
     return true;
 }
 

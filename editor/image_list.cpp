@@ -1,5 +1,7 @@
 #include "editor/image_list.h"
 
+#include "ui/sharp_picture.h"
+
 #include <QImageReader>
 #include <QPainter>
 
@@ -47,8 +49,15 @@ ImageList::ImageList(const QString &name, QSize image_size, QColor mask_color,
     : QObject(parent), m_image_size(image_size), m_mask_color(mask_color)
 {
     setObjectName(name);
-    for (const QString &path : paths)
-        m_pictures.append(QPixmap::fromImage(fit(load(path))));
+    const QSize double_size = image_size * 2;
+    for (const QString &path : paths) {
+        m_pictures.append(QPixmap::fromImage(fit(load(path, image_size), image_size)));
+        QIcon icon(m_pictures.last());
+        QImage large = fit(load(double_size_path(path), double_size), double_size);
+        large.setDevicePixelRatio(2);
+        icon.addPixmap(QPixmap::fromImage(large));
+        m_icons.append(icon);
+    }
 }
 
 QPixmap ImageList::picture(int index) const
@@ -56,9 +65,12 @@ QPixmap ImageList::picture(int index) const
     return index >= 1 && index <= count() ? m_pictures.at(index - 1) : QPixmap();
 }
 
-QIcon ImageList::icon(int index) const { return QIcon(picture(index)); }
+QIcon ImageList::icon(int index) const
+{
+    return index >= 1 && index <= count() ? m_icons.at(index - 1) : QIcon();
+}
 
-QImage ImageList::load(const QString &path) const
+QImage ImageList::load(const QString &path, QSize size) const
 {
     QImageReader reader(path);
     const bool is_bitmap = reader.format() == "bmp";
@@ -67,23 +79,26 @@ QImage ImageList::load(const QString &path) const
     const int images = std::max(reader.imageCount(), 1);
     for (int i = 0; i < images && (i == 0 || reader.jumpToImage(i)); ++i) {
         const QImage image = reader.read();
-        if (!image.isNull() && (best.isNull() || scale_distance(image.size(), m_image_size) <
-                                                     scale_distance(best.size(), m_image_size)))
+        if (!image.isNull() && (best.isNull() || scale_distance(image.size(), size) <
+                                                     scale_distance(best.size(), size)))
             best = image;
     }
+    // Qt takes a name ending in @2x as a picture for scaled screens and would paint it at half
+    // its size; here it is fitted pixel for pixel.
+    best.setDevicePixelRatio(1);
     return is_bitmap && !best.isNull() ? with_mask_transparent(best, m_mask_color) : best;
 }
 
-QImage ImageList::fit(const QImage &image) const
+QImage ImageList::fit(const QImage &image, QSize size) const
 {
-    if (image.isNull() || image.size() == m_image_size)
+    if (image.isNull() || image.size() == size)
         return image;
-    const QImage scaled = image.scaled(m_image_size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QImage fitted(m_image_size, QImage::Format_ARGB32_Premultiplied);
+    const QImage scaled = image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage fitted(size, QImage::Format_ARGB32_Premultiplied);
     fitted.fill(Qt::transparent);
     QPainter painter(&fitted);
-    painter.drawImage((m_image_size.width() - scaled.width()) / 2,
-                      (m_image_size.height() - scaled.height()) / 2, scaled);
+    painter.drawImage((size.width() - scaled.width()) / 2, (size.height() - scaled.height()) / 2,
+                      scaled);
     return fitted;
 }
 

@@ -10,6 +10,7 @@
 
 // A numbered set of same-sized pictures, as the tree and the tool bar take them. Bitmaps
 // have no alpha, so their mask colour stands for transparency; GIFs and icons carry their own.
+// Each icon also holds the picture's drawing at twice the size, for screens scaled to 200 %.
 class ImageList : public QObject
 {
     Q_OBJECT
@@ -26,12 +27,13 @@ public:
     QIcon icon(int index) const;
 
 private:
-    QImage load(const QString &path) const;
-    QImage fit(const QImage &image) const;
+    QImage load(const QString &path, QSize size) const;
+    QImage fit(const QImage &image, QSize size) const;
 
     QSize m_image_size;
     QColor m_mask_color;
     QList<QPixmap> m_pictures;
+    QList<QIcon> m_icons;
 };
 
 // The tree's pictures (16 x 16) and the tool bar's (24 x 23), owned by parent.

@@ -36,8 +36,8 @@ private slots:
         }
         QCOMPARE(found.join(u'\n'),
                  "Form1 Zembrak Armsmith\nmnuFile &File\nmnuOpen &Open Weapon\n"
-                 "mnuSave &Save Weapon\nmnuspac -\nmnuExit E&xit\nmnuEdit &Edit\nmnuUndo Undo\n"
-                 "mnuRedo Redo\nmnuHelp &Help\nmnuAbout &About \n"
+                 "mnuSave &Save Weapon\nmnuRecent &Recent Weapons\nmnuspac -\nmnuExit E&xit\n"
+                 "mnuEdit &Edit\nmnuUndo Undo\nmnuRedo Redo\nmnuHelp &Help\nmnuAbout &About \n"
                  "Open Weapon (Open a weapon file (must be extracted from pk3 first))\n-\n"
                  "Save Weapon (Save weapon file )\n-\nExpand All ()\nCollapse All ()\n-\n"
                  "New Key ()");

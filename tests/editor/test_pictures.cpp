@@ -1,6 +1,44 @@
 #include "editor/image_list.h"
+#include "editor/tool_bar.h"
+#include "ui/sharp_picture.h"
+#include "window_driver.h"
 #include <QImageReader>
 #include <QtTest>
+#include <QtWidgets>
+
+namespace
+{
+
+QList<QSize> sizes_in(const QString &path)
+{
+    QImageReader reader(path);
+    QList<QSize> sizes;
+    for (QImage i = reader.read(); !i.isNull();
+         i = reader.jumpToNextImage() ? reader.read() : QImage())
+        sizes << i.size();
+    return sizes;
+}
+
+int opaque(const QPixmap &pixmap)
+{
+    const QImage image = pixmap.toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y).alpha() >= 128;
+    return count;
+}
+
+// Pixels on the screen, and how many to a point of the user interface.
+QString shown(const QPixmap &pixmap)
+{
+    return QString("%1x%2@%3")
+        .arg(pixmap.width())
+        .arg(pixmap.height())
+        .arg(pixmap.devicePixelRatio());
+}
+
+} // namespace
 
 class TestPictures : public QObject
 {
@@ -28,20 +66,80 @@ private slots:
             read << QString("%1x%2").arg(i.width()).arg(i.height());
         QTEST(read.join(u' '), "sizes");
     }
-    // Bitmaps are drawn on silver, which the lists must clear. Qt drops a GIF's palette, so the
-    // About picture's transparent index is read from its control block: flags, delay, index.
+    void double_size_data()
+    {
+        QTest::addColumn<QString>("path");
+        for (const QString &name : QDir(":/pictures").entryList())
+            if (!name.contains("@2x"))
+                QTest::newRow(qPrintable(name)) << ":/pictures/" + name;
+    }
+    // Every image of the large drawing exactly twice its small one, or Qt would scale it again.
+    void double_size()
+    {
+        QFETCH(QString, path);
+        QList<QSize> doubled;
+        for (const QSize size : sizes_in(path))
+            doubled << size * 2;
+        QCOMPARE(sizes_in(double_size_path(path)), doubled);
+    }
+    // Bitmaps are drawn on silver, which the lists must clear, at either scale. Qt drops a GIF's
+    // palette, so the About picture's transparent index is read from its control block.
     void transparency()
     {
         QObject owner;
         for (const ImageList *images : {make_ImageList1(&owner), make_ImageList2(&owner)})
-            for (int index = 1; index <= images->count(); ++index)
+            for (int index = 1; index <= images->count(); ++index) {
                 QCOMPARE(images->picture(index).toImage().pixelColor(0, 0).alpha(), 0);
+                const QSize size = images->image_size();
+                const QPixmap small = images->icon(index).pixmap(size, 1),
+                              large = images->icon(index).pixmap(size, 2);
+                QCOMPARE(shown(small) + " " + shown(large),
+                         shown(QPixmap(size)) + " " +
+                             QString("%1x%2@2").arg(size.width() * 2).arg(size.height() * 2));
+                QCOMPARE(large.toImage().pixelColor(0, 0).alpha(), 0);
+                // Drawn over the whole of its place, not in a corner of it.
+                const double cover = double(opaque(large)) / opaque(small);
+                QVERIFY2(cover > 3 && cover < 5, qPrintable(QString::number(cover)));
+            }
         QFile gif(":/pictures/pistol_32.gif");
         QVERIFY(gif.open(QIODevice::ReadOnly));
         const QByteArray bytes = gif.readAll(),
                          block = bytes.mid(bytes.indexOf("\x21\xf9\x04") + 3);
         QCOMPARE(QList<int>({block.at(0) & 1, quint8(block.at(3))}), QList<int>({1, 100}));
     }
+    // This test runs at 200 %, where every picture the window shows must come from its large
+    // drawing.
+    void window_at_double_scale()
+    {
+        Form1 form;
+        QVERIFY(window_driver::show_window(form));
+        QStringList found{"window " + shown(form.windowIcon().pixmap(QSize(32, 32), 2))};
+        auto *bar = window_driver::control<ToolBar>(form, "Toolbar1");
+        for (QAction *action : bar->actions())
+            if (!action->isSeparator())
+                found << action->text() + " " + shown(action->icon().pixmap(bar->iconSize(), 2));
+        for (const QLabel *label : window_driver::control(form, "Panel1")->findChildren<QLabel *>())
+            if (!label->pixmap().isNull())
+                found << "status " + shown(label->pixmap());
+        QTimer::singleShot(0, [&found] {
+            auto *about = QApplication::activeModalWidget();
+            found << "about " + shown(window_driver::control<QLabel>(*about, "Picture1")->pixmap());
+            about->close();
+        });
+        form.findChild<QAction *>("mnuAbout")->trigger();
+        QCOMPARE(found.join(u'\n'), "window 64x64@2\nOpen Weapon 48x46@2\nSave Weapon 48x46@2\n"
+                                    "Expand All 48x46@2\nCollapse All 48x46@2\nNew Key 48x46@2\n"
+                                    "status 32x32@2\nabout 64x64@2");
+    }
 };
-QTEST_MAIN(TestPictures)
+
+// The whole suite runs as on a screen scaled to 200 %; the small pictures are asked for by scale.
+int main(int argc, char *argv[])
+{
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    TestPictures test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_pictures.moc"

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What Armsmith is asked to do when started: open a file, or only answer and end.
+struct CommandLine {
+    QString file;   // absolute, or empty to start with no document
+    QString answer; // help or version text, to print instead of starting
+    QString error;  // why the command line cannot be followed
+};
+
+// The program's name and version, and the desktop entry its windows belong to.
+void describe_application();
+
+// Reads arguments as main() received them, program name first.
+CommandLine read_command_line(const QStringList &arguments);

@@ -1,0 +1,220 @@
+#include "editor/command_line.h"
+#include "editor/recent_files.h"
+#include "modal_answer.h"
+
+using namespace window_driver;
+
+namespace
+{
+
+QString write_weapon(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("H\\" + QFileInfo(path).fileName().toLatin1() + "\\1");
+    return path;
+}
+
+// The recent menu as the user sees it, by file name.
+QString recent_menu(Form1 &form)
+{
+    auto *menu = control<QMenu>(form, "mnuRecent");
+    emit menu->aboutToShow();
+    QStringList names;
+    for (const QAction *item : menu->actions())
+        names << item->text().section(u'/', -1);
+    return names.join(u' ');
+}
+
+// A drag of mime onto target and, if the window takes it, the drop.
+bool drag_and_drop(QWidget *target, const QMimeData &mime)
+{
+    const QPointF middle = target->rect().center();
+    QDragEnterEvent enter(middle.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(middle, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+} // namespace
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_settings;
+    std::unique_ptr<QTemporaryDir> m_files;
+
+private slots:
+    // Every test has an empty recent list and an empty folder of its own, the current one.
+    void init()
+    {
+        m_settings = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings->path());
+        m_files = std::make_unique<QTemporaryDir>();
+        QDir::setCurrent(m_files->path());
+    }
+
+    void command_line_answers_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("output"); // exit code, first line out, lines of error
+        QTest::newRow("help") << QStringList{"--help"} << "0|Usage: armsmith [options] [FILE]|";
+        QTest::newRow("version") << QStringList{"--version"} << "0|armsmith " ARMSMITH_VERSION "|";
+        QTest::newRow("two files") << QStringList{"a", "b"}
+                                   << "2||armsmith: Only one weapon file can be opened at a "
+                                      "time; 2 were given.";
+        QTest::newRow("unknown option")
+            << QStringList{"--open"} << "2||armsmith: Unknown option 'open'.";
+    }
+    void command_line_answers() // the program itself, which answers and ends without a window
+    {
+        QFETCH(QStringList, arguments);
+        QProcess armsmith;
+        armsmith.start(ARMSMITH_EXECUTABLE, arguments);
+        QVERIFY(armsmith.waitForFinished());
+        // Qt may warn about the test machine's session first; only our own lines count.
+        const QStringList errors = QString(armsmith.readAllStandardError()).split(u'\n');
+        const QString out = QString(armsmith.readAllStandardOutput()).section(u'\n', 0, 0);
+        QTEST(QString::number(armsmith.exitCode()) + '|' +
+                  QString(out).replace(ARMSMITH_EXECUTABLE, "armsmith") + '|' +
+                  errors.filter(QRegularExpression("^armsmith:")).join(u'\n'),
+              "output");
+    }
+
+    void opens_from_command_line_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("shown"); // opened, the path below the folder, the nodes
+        QTest::newRow("file in the current folder")
+            << QStringList{"rifle.wpn"} << true << "1|rifle.wpn|H\nrifle.wpn\n1";
+        QTest::newRow("file named like an option")
+            << QStringList{"--", "-v.wpn"} << true << "1|-v.wpn|H\n-v.wpn\n1";
+        QTest::newRow("missing file") << QStringList{"gone.wpn"} << false << "0||";
+    }
+    void opens_from_command_line()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, exists);
+        const CommandLine command = read_command_line(QStringList{"armsmith"} + arguments);
+        QVERIFY(command.answer.isEmpty() && command.error.isEmpty());
+        if (exists)
+            write_weapon(command.file);
+        Form1 form;
+        QVERIFY(show_window(form));
+        bool opened = false;
+        answer_modals(
+            {}, [&] { opened = !command.file.isEmpty() && form.openWeaponFile(command.file); });
+        QTEST(QString::number(opened) + '|' + form.openPath().remove(m_files->path() + '/') + '|' +
+                  node_texts(form),
+              "shown");
+    }
+
+    void drop_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QStringList>("urls");
+        QTest::addColumn<QString>("shown"); // dropped, opened file, search text
+        const QStringList one{"file:rifle.wpn"};
+        QTest::newRow("on the tree") << "Tv" << one << "1|rifle.wpn|";
+        QTest::newRow("on the value box") << "Text2" << one << "1|rifle.wpn|";
+        QTest::newRow("on the search box") << "Text3" << one << "1|rifle.wpn|";
+        QTest::newRow("two files") << "Tv" << QStringList{"file:rifle.wpn", "file:b.wpn"} << "0||";
+        QTest::newRow("web address")
+            << "Tv" << QStringList{"https://zembrak.example/rifle.wpn"} << "0||";
+    }
+    void drop()
+    {
+        QFETCH(QString, target);
+        QFETCH(QStringList, urls);
+        Form1 form;
+        QVERIFY(show_window(form));
+        QMimeData mime;
+        QList<QUrl> list;
+        for (const QString &url : urls)
+            list << (url.startsWith("file:") ? QUrl::fromLocalFile(write_weapon(url.mid(5)))
+                                             : QUrl(url));
+        mime.setUrls(list);
+        // File managers offer the address as text as well, which a text box would take.
+        mime.setText(list.first().toString());
+        QWidget *on = control(form, qPrintable(target));
+        if (auto *view = qobject_cast<QAbstractScrollArea *>(on))
+            on = view->viewport();
+        const bool dropped = drag_and_drop(on, mime);
+        if (dropped)
+            QTRY_VERIFY(!form.openPath().isEmpty());
+        QTEST(QString::number(dropped) + '|' + QFileInfo(form.openPath()).fileName() + '|' +
+                  control<QLineEdit>(form, "Text3")->text(),
+              "shown");
+    }
+
+    void recent_list_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // open or save a file, or another window adds one
+        QTest::addColumn<QString>("menu");
+        QTest::newRow("newest first") << QStringList{"open a", "open b", "open c"} << "c b a";
+        QTest::newRow("opened again moves up")
+            << QStringList{"open a", "open b", "open a"} << "a b";
+        QTest::newRow("one file, two spellings")
+            << QStringList{"open a", "open b", "open ./sub/../a"} << "a b";
+        QTest::newRow("saved moves up") << QStringList{"open a", "other b", "save"} << "a b";
+        QTest::newRow("failed open left out") << QStringList{"open a", "open missing/x"} << "a";
+        QStringList ten;
+        for (const char *name : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"})
+            ten << QString("open f") + name;
+        QTest::newRow("eight kept") << ten << "f10 f9 f8 f7 f6 f5 f4 f3";
+    }
+    void recent_list()
+    {
+        QFETCH(QStringList, steps);
+        QDir().mkdir("sub");
+        Form1 form;
+        QVERIFY(show_window(form));
+        for (const QString &step : steps) {
+            const QString what = step.section(u' ', 0, 0), name = step.section(u' ', 1);
+            if (what == "open" && !name.startsWith("missing"))
+                write_weapon(name);
+            if (what == "open")
+                answer_modals({}, [&] { form.openWeaponFile(QFileInfo(name).absoluteFilePath()); });
+            if (what == "other")
+                RecentFiles().add(write_weapon(name));
+            if (what == "save")
+                control<QAction>(form, "Toolbar1_Button3")->trigger();
+        }
+        QTEST(recent_menu(form), "menu");
+    }
+
+    void choosing_recent_data()
+    {
+        QTest::addColumn<bool>("gone");
+        QTest::addColumn<QString>("shown"); // messages, the open file, the menu afterwards
+        QTest::newRow("file still there") << false << "|b|b a";
+        QTest::newRow("file gone") << true
+                                   << "Zembrak Armsmith: FOLDER/b is no longer there, so it was "
+                                      "taken off the recent list.\n\nIt may have "
+                                      "been moved, renamed or deleted.||a";
+    }
+    void choosing_recent()
+    {
+        QFETCH(bool, gone);
+        Form1 form;
+        QVERIFY(show_window(form));
+        RecentFiles().add(write_weapon("b"));
+        RecentFiles().add(write_weapon("a"));
+        if (gone)
+            QFile::remove("b");
+        recent_menu(form);
+        const QStringList seen =
+            answer_modals({}, [&] { control<QAction>(form, "mnuRecent2")->trigger(); });
+        QTEST(seen.join(u'\n').replace(m_files->path(), "FOLDER") + '|' +
+                  QFileInfo(form.openPath()).fileName() + '|' + recent_menu(form),
+              "shown");
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"
