@@ -152,6 +152,38 @@ private slots:
               "shown");
     }
 
+    // A drop replaces the document like Open, so unsaved edits are asked about first.
+    void drop_over_edits_asks_first_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("shown"); // opened file, modified
+        QTest::newRow("cancel keeps the edit") << "Cancel"
+                                               << "rifle.wpn|1";
+        QTest::newRow("discard opens the dropped file") << "Discard"
+                                                        << "b.wpn|0";
+    }
+    void drop_over_edits_asks_first()
+    {
+        QFETCH(QString, answer);
+        Form1 form;
+        QVERIFY(show_window(form));
+        QVERIFY(form.openWeaponFile(write_weapon("rifle.wpn")));
+        click_node(form, 3);
+        QTest::keyClicks(control(form, "Text2"), "7");
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(write_weapon("b.wpn"))});
+        const QStringList seen = answer_modals({answer}, [&] {
+            QVERIFY(drag_and_drop(tree_view(form)->viewport(), mime));
+            for (int i = 0; i < 10; ++i) // the drop opens once its own event is done
+                QCoreApplication::processEvents();
+        });
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen[0].contains("has changes"), qPrintable(seen[0]));
+        QTEST(QFileInfo(form.openPath()).fileName() + '|' +
+                  QString::number(form.isWindowModified()),
+              "shown");
+    }
+
     void recent_list_data()
     {
         QTest::addColumn<QStringList>("steps"); // open or save a file, or another window adds one
