@@ -45,7 +45,8 @@ WeaponFileResult load_weapon(WeaponTree &tree, const QString &path, WeaponOrigin
 WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path);
 // Writes the tree's line and then origin.rest over the file at origin.path, keeping the file's
 // permissions, owner and links (write_file_carefully), and on success notes in origin.disk what
-// the disk now holds. Does nothing for an empty path.
+// the disk now holds. Does nothing for an empty path. Refuses an origin inside an archive: an
+// entry's bytes go back through the archive (weapon_file_bytes), never over the archive itself.
 WeaponFileResult save_weapon(const WeaponTree &tree, WeaponOrigin &origin);
 
 // What the file at path holds now; a missing file, or anything but a regular file, gives size
