@@ -106,11 +106,12 @@ std::optional<WeaponFileResult> replaceAtomically(const QString &path, const QBy
     return WeaponFileResult{};
 }
 
-// Each returns 0 or the errno of the step that failed.
-int writeAt(int fd, const char *data, qint64 size, qint64 offset)
+// Runs pread or pwrite until size bytes have moved; gives 0, or the errno of the step that failed.
+template <typename Data, typename Call>
+int moveAll(Call call, int fd, Data *data, qint64 size, qint64 offset)
 {
     while (size > 0) {
-        const ssize_t step = ::pwrite(fd, data, size_t(size), offset);
+        const ssize_t step = call(fd, data, size_t(size), offset);
         if (step < 0 && errno == EINTR)
             continue;
         if (step <= 0)
@@ -122,19 +123,14 @@ int writeAt(int fd, const char *data, qint64 size, qint64 offset)
     return 0;
 }
 
+int writeAt(int fd, const char *data, qint64 size, qint64 offset)
+{
+    return moveAll(::pwrite, fd, data, size, offset);
+}
+
 int readAt(int fd, char *data, qint64 size, qint64 offset)
 {
-    while (size > 0) {
-        const ssize_t step = ::pread(fd, data, size_t(size), offset);
-        if (step < 0 && errno == EINTR)
-            continue;
-        if (step <= 0)
-            return step < 0 ? errno : EIO;
-        data += step;
-        size -= step;
-        offset += step;
-    }
-    return 0;
+    return moveAll(::pread, fd, data, size, offset);
 }
 
 constexpr qint64 kCopyChunk = 1 << 20;
