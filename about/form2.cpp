@@ -1,8 +1,8 @@
 #include "about/form2.h"
 
 #include "about/usage_text.h"
-#include "editor/system_colors.h"
-#include "editor/twips.h"
+#include "ui/system_colors.h"
+#include "ui/twips.h"
 
 #include <QDialog>
 #include <QKeyEvent>

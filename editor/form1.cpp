@@ -6,7 +6,7 @@
 #include "editor/status_bar.h"
 #include "editor/tool_bar.h"
 #include "editor/tree_view.h"
-#include "editor/twips.h"
+#include "ui/twips.h"
 #include "editor/weapon_text_validator.h"
 
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include "about/form2.h"
 #include "document/weapon_file.h"
 #include "editor/common_dialog.h"
-#include "editor/system_colors.h"
+#include "ui/system_colors.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
 

@@ -2,7 +2,7 @@
 // tree, while the header and the keys are shown but protected.
 #include "editor/form1.h"
 
-#include "editor/system_colors.h"
+#include "ui/system_colors.h"
 #include "editor/tree_view.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "editor/status_bar.h"
 
-#include "editor/twips.h"
+#include "ui/twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "editor/tool_bar.h"
 
 #include "editor/image_list.h"
-#include "editor/twips.h"
+#include "ui/twips.h"
 
 #include <QToolButton>
 

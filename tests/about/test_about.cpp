@@ -1,4 +1,4 @@
-#include "../editor/window_driver.h"
+#include "about/form2.h"
 #include "about/usage_text.h"
 
 #include <QApplication>
@@ -7,13 +7,14 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTimer>
+#include <QtTest>
 
 namespace
 {
 
-// Help > About, with `answer` run inside the window's own modal loop; what it leaves open is
-// closed so that the command returns.
-bool show_about(Form1 &form, const std::function<void(QDialog *)> &answer)
+// The About window shown over owner, with `answer` run inside the window's own modal loop; what
+// it leaves open is closed so that the command returns.
+bool show_about(Form2 &about, QWidget &owner, const std::function<void(QDialog *)> &answer)
 {
     bool answered = false;
     QTimer poll;
@@ -27,7 +28,7 @@ bool show_about(Form1 &form, const std::function<void(QDialog *)> &answer)
         }
     });
     poll.start(10);
-    form.findChild<QAction *>("mnuAbout")->trigger();
+    about.Show(&owner);
     return answered;
 }
 
@@ -44,9 +45,10 @@ private slots:
         QCOMPARE(usage.size(), 454);
         QVERIFY(QRegularExpression("\\A([^\r\n]*\r\n){9}\\z").match(usage).hasMatch());
         QCOMPARE(usage.count(" \r\n"), 6); // the blanks ending lines 1-3, 5, 6 and 8 are text
-        Form1 main;
+        Form2 about;
+        QWidget main;
         main.show();
-        QVERIFY(show_about(main, [&](QDialog *window) {
+        QVERIFY(show_about(about, main, [&](QDialog *window) {
             QStringList texts;
             for (const char *name : {"Label1", "Label2", "Label3", "Label4", "Command1"})
                 texts << window->findChild<QWidget *>(name)->property("text").toString();
@@ -71,9 +73,10 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(QKeySequence, keys);
         QFETCH(bool, closes);
-        Form1 main;
+        Form2 about;
+        QWidget main;
         main.show();
-        QVERIFY(show_about(main, [&](QDialog *window) {
+        QVERIFY(show_about(about, main, [&](QDialog *window) {
             auto *usage = window->findChild<QPlainTextEdit *>("Text1");
             QTest::keyClick(usage, Qt::Key_End, Qt::ControlModifier);
             QTest::keyClick(usage, Qt::Key_Up, Qt::ShiftModifier);
@@ -83,7 +86,7 @@ private slots:
             QCOMPARE(window->isVisible(), !closes);
             QCOMPARE(usage->toPlainText(), QString(kUsageText).replace("\r\n", "\n"));
         }));
-        QVERIFY(show_about(main, [&](QDialog *window) {
+        QVERIFY(show_about(about, main, [&](QDialog *window) {
             auto *usage = window->findChild<QPlainTextEdit *>("Text1");
             QCOMPARE(usage->verticalScrollBar()->value(), 0);
             QVERIFY(!usage->textCursor().hasSelection());
