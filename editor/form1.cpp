@@ -1,13 +1,14 @@
 #include "editor/form1.h"
 
 #include "about/form2.h"
+#include "editor/accessible_action.h"
 #include "editor/common_dialog.h"
 #include "editor/image_list.h"
 #include "editor/status_bar.h"
 #include "editor/tool_bar.h"
 #include "editor/tree_view.h"
-#include "ui/twips.h"
 #include "editor/weapon_text_validator.h"
+#include "ui/twips.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -23,8 +24,9 @@
 namespace
 {
 
-// Where the window system keeps its frame to itself, the layout reckons with the title bar,
-// menu bar and borders the design was drawn with.
+// The layout reckons with this allowance for the title bar, menu bar and borders rather than
+// with the frame the window system draws: the frame is not known before the window is shown,
+// and a layout that took it in later would shift every frame on the first resize.
 constexpr int kAssumedFrameWidth = 120;
 constexpr int kAssumedFrameHeight = 720;
 
@@ -41,10 +43,25 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption)
     return frame;
 }
 
+// The platform's own keys for a command; where it has none, the usual ones given.
+void set_keys(QAction *action, QKeySequence::StandardKey command, const QKeySequence &usual = {})
+{
+    action->setShortcuts(command);
+    if (action->shortcuts().isEmpty() && !usual.isEmpty())
+        action->setShortcut(usual);
+}
+
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+QMenu *add_menu(QMenuBar *bar, const char *name, const QString &title)
+{
+    QMenu *menu = named(bar->addMenu(title), name);
+    menu->setAccessibleName(QString(title).remove(u'&'));
+    return menu;
 }
 
 } // namespace
@@ -78,10 +95,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
     connect(m_cmdSearch, &QPushButton::clicked, this, &Form1::cmdSearch_Click);
+    connect(m_text3, &QLineEdit::returnPressed, this, &Form1::cmdSearch_Click);
 
     resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
+    m_tv->setFocus();
 }
 
 Form1::~Form1() = default;
@@ -92,13 +110,44 @@ WeaponTree &Form1::tree() { return m_tv->tree(); }
 
 void Form1::createMenus()
 {
-    QMenu *file = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
-    named(file->addAction(QStringLiteral("&Open Weapon"), this, &Form1::mnuOpen_Click), "mnuOpen");
-    named(file->addAction(QStringLiteral("&Save Weapon"), this, &Form1::mnuSave_Click), "mnuSave");
+    menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
+    QMenu *file = add_menu(menuBar(), "mnuFile", QStringLiteral("&File"));
+    set_keys(addCommand(file, "mnuOpen", QStringLiteral("&Open Weapon"), &Form1::mnuOpen_Click),
+             QKeySequence::Open);
+    set_keys(addCommand(file, "mnuSave", QStringLiteral("&Save Weapon"), &Form1::mnuSave_Click),
+             QKeySequence::Save);
     named(file->addSeparator(), "mnuspac");
-    named(file->addAction(QStringLiteral("E&xit"), this, &Form1::mnuExit_Click), "mnuExit");
-    QMenu *help = named(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");
-    named(help->addAction(QStringLiteral("&About "), this, &Form1::mnuAbout_Click), "mnuAbout");
+    set_keys(addCommand(file, "mnuExit", QStringLiteral("E&xit"), &Form1::mnuExit_Click),
+             QKeySequence::Quit, Qt::CTRL | Qt::Key_Q);
+    createEditMenu();
+    QMenu *view = add_menu(menuBar(), "mnuView", QStringLiteral("&View"));
+    addCommand(view, "mnuExpandAll", QStringLiteral("&Expand All"), &Form1::expand_all)
+        ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    addCommand(view, "mnuCollapseAll", QStringLiteral("&Collapse All"), &Form1::collapse_all)
+        ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    QMenu *help = add_menu(menuBar(), "mnuHelp", QStringLiteral("&Help"));
+    set_accessible_name(
+        addCommand(help, "mnuAbout", QStringLiteral("&About "), &Form1::mnuAbout_Click),
+        QStringLiteral("About"));
+}
+
+void Form1::createEditMenu()
+{
+    m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
+    set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
+             QKeySequence::New);
+    named(m_mnuEdit->addSeparator(), "mnuspac2");
+    set_keys(addCommand(m_mnuEdit, "mnuFind", QStringLiteral("&Find"), &Form1::mnuFind_Click),
+             QKeySequence::Find);
+    set_keys(
+        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), &Form1::cmdSearch_Click),
+        QKeySequence::FindNext);
+}
+
+QAction *Form1::addCommand(QMenu *menu, const char *name, const QString &text,
+                           void (Form1::*handler)())
+{
+    return named(menu->addAction(text, this, handler), name);
 }
 
 void Form1::createSearchPanel(QWidget *client)
@@ -153,6 +202,33 @@ void Form1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     Form_Resize();
+    centreOnceFramed();
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    centreOnceFramed();
+}
+
+void Form1::centreOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+// The window system adds its frame only after the window is shown, so the window is centred
+// once more, frame and all, as soon as the frame is known; later moves are the user's.
+void Form1::centreOnceFramed()
+{
+    if (m_centredInFrame || !isVisible() || frameGeometry().size() == size())
+        return;
+    m_centredInFrame = true;
+    centreOnScreen();
 }
 
 void Form1::changeEvent(QEvent *event)
@@ -164,11 +240,9 @@ void Form1::changeEvent(QEvent *event)
 
 void Form1::Form_Resize()
 {
-    QSize outer = frameGeometry().size();
-    if (outer == geometry().size()) {
-        outer = QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
-                QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
-    }
+    const QSize outer =
+        QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
+        QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
     m_layout = form_resize(m_layout, static_cast<float>(pixels_to_twips(outer.width())),
                            static_cast<float>(pixels_to_twips(outer.height())));
     applyLayout();

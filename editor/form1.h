@@ -11,6 +11,7 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class CommonDialog;
 class Form2;
@@ -19,8 +20,8 @@ class StatusBar;
 class ToolBar;
 class TreeView;
 
-// The main window: the whole editor. Handlers keep the names users of the original design
-// know them by; each is short and runs on the user-interface thread.
+// The main window: the whole editor. Handlers are named after the control and the event that
+// runs them; each is short and runs on the user-interface thread.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -40,13 +41,19 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void createMenus();
+    void createEditMenu();
+    QAction *addCommand(QMenu *menu, const char *name, const QString &text,
+                        void (Form1::*handler)());
     void createSearchPanel(QWidget *client);
     void createTreeFrame(QWidget *client);
     void createValuePanel(QWidget *client);
     void setTabOrder();
+    void centreOnScreen();
+    void centreOnceFramed();
     void Form_Resize();
     void applyLayout();
 
@@ -70,6 +77,7 @@ private:
     void fitValuePanel(bool editable);
 
     // Search.
+    void mnuFind_Click();
     void cmdSearch_Click();
 
     ImageList *m_imageList1 = nullptr;
@@ -77,6 +85,7 @@ private:
     CommonDialog *m_commonDialog1 = nullptr;
     std::unique_ptr<Form2> m_form2;
 
+    QMenu *m_mnuEdit = nullptr;
     QWidget *m_client = nullptr;
     ToolBar *m_toolbar1 = nullptr;
     StatusBar *m_statusBar1 = nullptr;
@@ -92,4 +101,5 @@ private:
     QPushButton *m_cmdSearch = nullptr;
 
     FormLayout m_layout;
+    bool m_centredInFrame = false;
 };

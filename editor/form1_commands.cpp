@@ -5,9 +5,9 @@
 #include "about/form2.h"
 #include "document/weapon_file.h"
 #include "editor/common_dialog.h"
-#include "ui/system_colors.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "ui/system_colors.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,8 +2,8 @@
 // tree, while the header and the keys are shown but protected.
 #include "editor/form1.h"
 
-#include "ui/system_colors.h"
 #include "editor/tree_view.h"
+#include "ui/system_colors.h"
 
 #include <QLabel>
 #include <QLineEdit>

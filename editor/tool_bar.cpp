@@ -13,6 +13,9 @@ ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setIconSize(QSize(24, 23));
     setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(QStringLiteral("Tool bar"));
+    if (auto *more = findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More tools"));
 
     addButton(QStringLiteral("Open Weapon"),
               QStringLiteral("Open a weapon file (must be extracted from pk3 first)"),
@@ -42,6 +45,8 @@ void ToolBar::addButton(const QString &caption, const QString &toolTip, const QI
     // An empty tool tip would otherwise fall back to the caption.
     action->setToolTip(toolTip);
     if (QWidget *widget = widgetForAction(action)) {
+        // A screen reader speaks the tip as the description, trailing blanks and all.
+        widget->setAccessibleDescription(toolTip.trimmed());
         widget->setFocusPolicy(Qt::NoFocus);
         widget->setMinimumSize(76, 43);
         if (toolTip.isEmpty())

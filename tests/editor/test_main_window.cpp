@@ -34,12 +34,16 @@ private slots:
             QToolTip::hideText();
             QTRY_VERIFY(!QToolTip::isVisible());
         }
-        QCOMPARE(found.join(u'\n'),
-                 "Form1 Zembrak Armsmith\nmnuFile &File\nmnuOpen &Open Weapon\n"
-                 "mnuSave &Save Weapon\nmnuspac -\nmnuExit E&xit\nmnuHelp &Help\nmnuAbout &About \n"
-                 "Open Weapon (Open a weapon file (must be extracted from pk3 first))\n-\n"
-                 "Save Weapon (Save weapon file )\n-\nExpand All ()\nCollapse All ()\n-\n"
-                 "New Key ()");
+        QCOMPARE(
+            found.join(u'\n'),
+            "Form1 Zembrak Armsmith\nmnuFile &File\nmnuOpen &Open Weapon\n"
+            "mnuSave &Save Weapon\nmnuspac -\nmnuExit E&xit\nmnuEdit &Edit\nmnuNewKey &New Key\n"
+            "mnuspac2 -\nmnuFind &Find\nmnuFindNext Find &Next\nmnuView &View\n"
+            "mnuExpandAll &Expand All\nmnuCollapseAll &Collapse All\nmnuHelp &Help\n"
+            "mnuAbout &About \n"
+            "Open Weapon (Open a weapon file (must be extracted from pk3 first))\n-\n"
+            "Save Weapon (Save weapon file )\n-\nExpand All ()\nCollapse All ()\n-\n"
+            "New Key ()");
     }
 
     // The search panel and the tree's top stay where they are.
