@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace
 {
@@ -96,6 +97,8 @@ QPlainTextEdit *add_usage_box(QWidget *window)
 {
     auto *box = place<QPlainTextEdit>(window, kText1);
     box->setAccessibleName(QStringLiteral("How to use Armsmith"));
+    for (QScrollBar *bar : {box->verticalScrollBar(), box->horizontalScrollBar()})
+        bar->setAccessibleName(QStringLiteral("Scroll the usage text"));
     box->setPlainText(QString::fromLatin1(kUsageText));
     box->setReadOnly(true);
     // Read-only alone would leave the keyboard unable to move through or select the text.

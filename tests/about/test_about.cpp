@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -39,8 +40,37 @@ class TestAbout : public QObject
     Q_OBJECT
 
 private slots:
+    // Every text whole: each label big enough for it, in height too, and inside the window.
+    void texts_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title, trailing blank kept") << "Label1"
+                                                    << "Armsmith ";
+        QTest::newRow("version") << "Label2"
+                                 << "v1.0";
+        QTest::newRow("credit") << "Label3"
+                                << "By the Armsmith developers";
+        QTest::newRow("web address, descenders") << "Label4"
+                                                 << "https://armsmith.example.org";
+        QTest::newRow("button") << "Command1"
+                                << "Close";
+        QTest::newRow("usage, every character")
+            << "Text1"
+            << "Usage: \n"
+               "** You must extract the weapon you wish to edit from the PK3/zbx file. \n"
+               "1 - Select the \"Open Weapon\" button or menu item and select the weapon \n"
+               "you wish to modify\n"
+               "2 - Select the value you wish to modify , and either type in the value in the "
+               "edit \nfield below, or use the \"slow double click\" method to rename it "
+               "directly in the \ntree list.\n"
+               "3 - Save the changes by pressing the \"Save Weapon\" button or selecting \n"
+               "the Save Weapon menu item\n";
+    }
     void texts()
     {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
         const QString usage = QString::fromLatin1(kUsageText);
         QCOMPARE(usage.size(), 454);
         QVERIFY(QRegularExpression("\\A([^\r\n]*\r\n){9}\\z").match(usage).hasMatch());
@@ -49,11 +79,19 @@ private slots:
         QWidget main;
         main.show();
         QVERIFY(show_about(about, main, [&](QDialog *window) {
-            QStringList texts;
-            for (const char *name : {"Label1", "Label2", "Label3", "Label4", "Command1"})
-                texts << window->findChild<QWidget *>(name)->property("text").toString();
-            QCOMPARE(texts, QStringList({"Armsmith ", "v1.0", "By the Armsmith developers",
-                                         "https://armsmith.example.org", "Close"}));
+            auto *shown = window->findChild<QWidget *>(control);
+            const auto *box = qobject_cast<QPlainTextEdit *>(shown);
+            QCOMPARE(box ? box->toPlainText() : shown->property("text").toString(), text);
+            if (qobject_cast<QLabel *>(shown)) {
+                const QSize needed = shown->sizeHint();
+                QVERIFY2(shown->width() >= needed.width() && shown->height() >= needed.height(),
+                         qPrintable(QStringLiteral("%1x%2 for %3x%4")
+                                        .arg(shown->width())
+                                        .arg(shown->height())
+                                        .arg(needed.width())
+                                        .arg(needed.height())));
+                QVERIFY(window->rect().contains(shown->geometry()));
+            }
         }));
     }
 
