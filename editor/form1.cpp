@@ -81,7 +81,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
     m_toolbar1 = new ToolBar(*m_imageList2, m_client);
-    m_toolbar1->setGeometry(0, 0, twips_to_pixels(7080), twips_to_pixels(675));
+    m_toolbar1->setGeometry(0, 0, twips_to_pixels(7080),
+                            std::max(twips_to_pixels(675), m_toolbar1->fittingHeight()));
     createSearchPanel(m_client);
     createTreeFrame(m_client);
     createValuePanel(m_client);

@@ -3,6 +3,7 @@
 #include "editor/image_list.h"
 #include "ui/twips.h"
 
+#include <QLayout>
 #include <QToolButton>
 
 ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
@@ -29,6 +30,12 @@ ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
     addButton(QStringLiteral("New Key"), QString(), pictures.icon(5));
 }
 
+int ToolBar::fittingHeight() const
+{
+    const QMargins margins = layout()->contentsMargins();
+    return kButtonHeight + margins.top() + margins.bottom();
+}
+
 QAction *ToolBar::button(int index) const
 {
     if (index < 1 || index > count())
@@ -48,7 +55,7 @@ void ToolBar::addButton(const QString &caption, const QString &toolTip, const QI
         // A screen reader speaks the tip as the description, trailing blanks and all.
         widget->setAccessibleDescription(toolTip.trimmed());
         widget->setFocusPolicy(Qt::NoFocus);
-        widget->setMinimumSize(76, 43);
+        widget->setMinimumSize(76, kButtonHeight);
         if (toolTip.isEmpty())
             widget->setToolTip(QString());
     }
