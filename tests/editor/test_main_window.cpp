@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QToolTip>
 
 using namespace window_driver;
@@ -68,34 +67,16 @@ private slots:
                                b[4].adjusted(0, 0, 60, 0)}));
     }
 
-    // The hover frame of a tool button is drawn at its edges.
+    // The hover frame of a tool button is drawn at its edges, so they must lie inside the bar,
+    // and the bar above the search frame.
     void tool_buttons_lie_inside_the_bar()
     {
         Form1 form;
         QVERIFY(show_window(form));
         auto *bar = control<ToolBar>(form, "Toolbar1");
-        for (QAction *action : bar->actions()) {
-            const QWidget *button = bar->widgetForAction(action);
-            QVERIFY2(bar->rect().contains(button->geometry()),
-                     qPrintable(action->text() + QStringLiteral(" at %1,%2 %3x%4 in a bar %5 high")
-                                                     .arg(button->x())
-                                                     .arg(button->y())
-                                                     .arg(button->width())
-                                                     .arg(button->height())
-                                                     .arg(bar->height())));
-        }
+        for (QAction *action : bar->actions())
+            QCOMPARE(bar->rect().united(bar->widgetForAction(action)->geometry()), bar->rect());
         QVERIFY(bar->geometry().bottom() < control(form, "frame2")->y());
-    }
-
-    // Without a window manager the frame is nothing, so this checks the first centring only.
-    void centred_on_the_screen()
-    {
-        Form1 form;
-        QVERIFY(show_window(form));
-        const QPoint off = form.frameGeometry().center() -
-                           QGuiApplication::primaryScreen()->availableGeometry().center();
-        QVERIFY2(off.manhattanLength() <= 2,
-                 qPrintable(QStringLiteral("%1,%2 off the centre").arg(off.x()).arg(off.y())));
     }
 
     void tab_order_cycles()
