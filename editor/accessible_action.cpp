@@ -33,6 +33,8 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
+        if (!m_action)
+            return {};
         if (t == QAccessible::Name)
             return m_action->property(kNameProperty).toString();
         if (t == QAccessible::Accelerator)
@@ -42,6 +44,8 @@ public:
 
     QRect rect() const override
     {
+        if (!isValid())
+            return {};
         const QRect item = menu()->actionGeometry(m_action);
         return {menu()->mapToGlobal(item.topLeft()), item.size()};
     }
@@ -49,7 +53,9 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s;
-        s.invisible = !menu()->isVisible() || !m_action->isVisible();
+        s.invisible = !isValid() || !menu()->isVisible() || !m_action->isVisible();
+        if (s.invisible)
+            return s;
         s.focused = menu()->activeAction() == m_action;
         s.disabled = !m_action->isEnabled();
         return s;
@@ -68,7 +74,7 @@ public:
     }
     void doAction(const QString &name) override
     {
-        if (name != pressAction())
+        if (name != pressAction() || !isValid())
             return;
         menu()->hide();
         // The command may open a modal window; the reader's request returns first.

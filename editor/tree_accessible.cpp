@@ -1,6 +1,6 @@
 #include "editor/tree_accessible.h"
 
-#include "editor/tree_view.h"
+#include <QTreeView>
 
 #include <QPointer>
 
@@ -18,7 +18,7 @@ public:
 
     bool isValid() const override { return m_view && m_index.isValid(); }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return m_view->window()->windowHandle(); }
+    QWindow *window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
     QAccessibleInterface *parent() const override
     {
         return QAccessible::queryAccessibleInterface(m_view);
@@ -43,6 +43,8 @@ public:
 
     QRect rect() const override
     {
+        if (!isValid())
+            return {};
         const QRect shown = m_view->visualRect(m_index);
         return {m_view->viewport()->mapToGlobal(shown.topLeft()), shown.size()};
     }
@@ -50,6 +52,10 @@ public:
     QAccessible::State state() const override
     {
         QAccessible::State s;
+        if (!isValid()) {
+            s.invalid = true;
+            return s;
+        }
         s.selectable = s.focusable = true;
         s.selected = m_view->selectionModel()->isSelected(m_index);
         s.focused = m_view->hasFocus() && m_view->currentIndex() == m_index;
