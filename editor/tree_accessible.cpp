@@ -1,8 +1,7 @@
 #include "editor/tree_accessible.h"
 
-#include <QTreeView>
-
 #include <QPointer>
+#include <QTreeView>
 
 namespace
 {
