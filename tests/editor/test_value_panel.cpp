@@ -45,7 +45,8 @@ void run(Form1 &form, const QString &step)
         click_node(form, node);
     } else if (step.startsWith("again ")) {
         click_node(form, NodeIndex(step.mid(6).toInt()));
-        QTRY_VERIFY(QApplication::focusWidget()->parentWidget() == tv->viewport());
+        QTRY_VERIFY(QApplication::focusWidget() &&
+                    QApplication::focusWidget()->parentWidget() == tv->viewport());
     } else if (step[0] == u'+') {
         const QRect label = tv->visualRect(model_index(form, node));
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, {},
