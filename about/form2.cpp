@@ -1,9 +1,9 @@
 #include "about/form2.h"
 
 #include "about/usage_text.h"
-#include "editor/system_colors.h"
-#include "editor/twips.h"
 #include "ui/sharp_picture.h"
+#include "ui/system_colors.h"
+#include "ui/twips.h"
 
 #include <QDialog>
 #include <QKeyEvent>
@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace
 {
@@ -36,8 +37,8 @@ const char *const kPicturePath = ":/pictures/pistol_32.gif";
 const char *const kCredit = "By the Armsmith developers";
 const char *const kWebAddress = "https://armsmith.example.org";
 
-// The window has no cancel button and no default button, so Esc does nothing and Enter
-// acts only through the button that has the focus, as the original toolkit behaves.
+// The window has no cancel button and no default button: Esc does nothing, so that a stray
+// key does not close it, and Enter acts only through the button that has the focus.
 class AboutDialog : public QDialog
 {
 public:
@@ -68,6 +69,11 @@ template <class Control> Control *place(QWidget *window, const Placement &at)
     return control;
 }
 
+// The places were measured for a smaller font than most desktops use: a label grows to the
+// right and downwards, where nothing else stands, rather than cut its text short (the
+// descenders of p and g would go first).
+void grow_to_text(QLabel *label) { label->resize(label->size().expandedTo(label->sizeHint())); }
+
 // Labels never paint their own background: Label1 and Label2 overlap, and both texts must
 // stay readable.
 QLabel *add_label(QWidget *window, const Placement &at, const QString &text)
@@ -77,10 +83,7 @@ QLabel *add_label(QWidget *window, const Placement &at, const QString &text)
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setAutoFillBackground(false);
     label->setText(text);
-    // The widths were drawn for a smaller font than most desktops use: a label grows to the
-    // right, where nothing else stands, rather than cut its text short.
-    if (label->sizeHint().width() > label->width())
-        label->resize(label->sizeHint().width(), label->height());
+    grow_to_text(label);
     return label;
 }
 
@@ -94,6 +97,9 @@ QFont title_font()
 QPlainTextEdit *add_usage_box(QWidget *window)
 {
     auto *box = place<QPlainTextEdit>(window, kText1);
+    box->setAccessibleName(QStringLiteral("How to use Armsmith"));
+    for (QScrollBar *bar : {box->verticalScrollBar(), box->horizontalScrollBar()})
+        bar->setAccessibleName(QStringLiteral("Scroll the usage text"));
     box->setPlainText(QString::fromLatin1(kUsageText));
     box->setReadOnly(true);
     // Read-only alone would leave the keyboard unable to move through or select the text.
@@ -114,8 +120,12 @@ QPushButton *build_controls(QDialog *window)
     picture->setFrameShape(QFrame::NoFrame);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setPixmap(sharp_pixmap(QString::fromLatin1(kPicturePath), *picture));
+    picture->setAccessibleName(QStringLiteral("Armsmith pistol"));
 
-    add_label(window, kLabel1, QStringLiteral("Armsmith "))->setFont(title_font());
+    QLabel *title = add_label(window, kLabel1, QStringLiteral("Armsmith "));
+    title->setFont(title_font());
+    grow_to_text(title);
+    title->setAccessibleName(QStringLiteral("Armsmith"));
     add_label(window, kLabel2, QStringLiteral("v1.0"));
     auto *usage = add_usage_box(window);
     auto *close = place<QPushButton>(window, kCommand1);

@@ -1,8 +1,7 @@
 #pragma once
 
-// The help shown in the About window. Every line ends in CR LF, the last one too, and the
-// trailing blanks are part of the text: it is kept byte for byte as the window has always
-// shown it.
+// The help shown in the About window, byte for byte: every line ends in CR LF, the last one
+// too, and the trailing blanks are part of the text.
 inline constexpr char kUsageText[] =
     "Usage: \r\n"
     "** You must extract the weapon you wish to edit from the PK3/zbx file. \r\n"

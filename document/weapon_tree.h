@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-// Node numbers are 16-bit, 1-based, like the tree control the file format grew up with.
+// Node numbers are 16-bit and 1-based: a weapon holds at most kMaxNodes nodes, and 0 names none.
 using NodeIndex = qint16;
 
 inline constexpr NodeIndex kMaxNodes = 32767;

@@ -1,14 +1,15 @@
 #include "editor/form1.h"
 
 #include "about/form2.h"
+#include "editor/accessible_action.h"
 #include "editor/common_dialog.h"
 #include "editor/image_list.h"
 #include "editor/status_bar.h"
 #include "editor/tool_bar.h"
 #include "editor/tree_view.h"
-#include "editor/twips.h"
 #include "editor/weapon_text_validator.h"
 #include "ui/sharp_picture.h"
+#include "ui/twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,8 +28,9 @@
 namespace
 {
 
-// Where the window system keeps its frame to itself, the layout reckons with the title bar,
-// menu bar and borders the design was drawn with.
+// The layout reckons with this allowance for the title bar, menu bar and borders rather than
+// with the frame the window system draws: the frame is not known before the window is shown,
+// and a layout that took it in later would shift every frame on the first resize.
 constexpr int kAssumedFrameWidth = 120;
 constexpr int kAssumedFrameHeight = 720;
 
@@ -45,10 +47,25 @@ QGroupBox *makeFrame(QWidget *parent, const char *name, const QString &caption)
     return frame;
 }
 
+// The platform's own keys for a command; where it has none, the usual ones given.
+void set_keys(QAction *action, QKeySequence::StandardKey command, const QKeySequence &usual = {})
+{
+    action->setShortcuts(command);
+    if (action->shortcuts().isEmpty() && !usual.isEmpty())
+        action->setShortcut(usual);
+}
+
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+QMenu *add_menu(QMenuBar *bar, const char *name, const QString &title)
+{
+    QMenu *menu = named(bar->addMenu(title), name);
+    menu->setAccessibleName(QString(title).remove(u'&'));
+    return menu;
 }
 
 } // namespace
@@ -71,7 +88,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
     m_toolbar1 = new ToolBar(*m_imageList2, m_client);
-    m_toolbar1->setGeometry(0, 0, twips_to_pixels(7080), twips_to_pixels(675));
+    m_toolbar1->setGeometry(0, 0, twips_to_pixels(7080),
+                            std::max(twips_to_pixels(675), m_toolbar1->fittingHeight()));
     createSearchPanel(m_client);
     createTreeFrame(m_client);
     createValuePanel(m_client);
@@ -89,10 +107,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(&tree(), &WeaponTree::selectionChanged, this, [this] { ++m_typingRun; });
     connect(m_cmdSearch, &QPushButton::clicked, this, &Form1::cmdSearch_Click);
     acceptFileDrops();
+    connect(m_text3, &QLineEdit::returnPressed, this, &Form1::cmdSearch_Click);
 
     resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
+    m_tv->setFocus();
 }
 
 Form1::~Form1() = default;
@@ -113,20 +132,51 @@ void Form1::setOrigin(WeaponOrigin origin)
 
 void Form1::createMenus()
 {
-    QMenu *file = named(menuBar()->addMenu(QStringLiteral("&File")), "mnuFile");
-    named(file->addAction(QStringLiteral("&Open Weapon"), this, &Form1::mnuOpen_Click), "mnuOpen");
-    named(file->addAction(QStringLiteral("&Save Weapon"), this, &Form1::mnuSave_Click), "mnuSave");
+    menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
+    QMenu *file = add_menu(menuBar(), "mnuFile", QStringLiteral("&File"));
+    set_keys(addCommand(file, "mnuOpen", QStringLiteral("&Open Weapon"), &Form1::mnuOpen_Click),
+             QKeySequence::Open);
+    set_keys(addCommand(file, "mnuSave", QStringLiteral("&Save Weapon"), &Form1::mnuSave_Click),
+             QKeySequence::Save);
     createRecentMenu(file);
     named(file->addSeparator(), "mnuspac");
-    named(file->addAction(QStringLiteral("E&xit"), this, &Form1::mnuExit_Click), "mnuExit");
-    QMenu *edit = named(menuBar()->addMenu(QStringLiteral("&Edit")), "mnuEdit");
-    QAction *undo = named(m_undoStack->createUndoAction(edit), "mnuUndo");
-    undo->setShortcut(QKeySequence::Undo);
-    QAction *redo = named(m_undoStack->createRedoAction(edit), "mnuRedo");
-    redo->setShortcut(QKeySequence::Redo);
-    edit->addActions({undo, redo});
-    QMenu *help = named(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");
-    named(help->addAction(QStringLiteral("&About "), this, &Form1::mnuAbout_Click), "mnuAbout");
+    set_keys(addCommand(file, "mnuExit", QStringLiteral("E&xit"), &Form1::mnuExit_Click),
+             QKeySequence::Quit, Qt::CTRL | Qt::Key_Q);
+    createEditMenu();
+    QMenu *view = add_menu(menuBar(), "mnuView", QStringLiteral("&View"));
+    addCommand(view, "mnuExpandAll", QStringLiteral("&Expand All"), &Form1::expand_all)
+        ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_E);
+    addCommand(view, "mnuCollapseAll", QStringLiteral("&Collapse All"), &Form1::collapse_all)
+        ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    QMenu *help = add_menu(menuBar(), "mnuHelp", QStringLiteral("&Help"));
+    set_accessible_name(
+        addCommand(help, "mnuAbout", QStringLiteral("&About "), &Form1::mnuAbout_Click),
+        QStringLiteral("About"));
+}
+
+void Form1::createEditMenu()
+{
+    m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
+    QAction *undo = named(m_undoStack->createUndoAction(m_mnuEdit), "mnuUndo");
+    set_keys(undo, QKeySequence::Undo);
+    QAction *redo = named(m_undoStack->createRedoAction(m_mnuEdit), "mnuRedo");
+    set_keys(redo, QKeySequence::Redo);
+    m_mnuEdit->addActions({undo, redo});
+    named(m_mnuEdit->addSeparator(), "mnuspac3");
+    set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
+             QKeySequence::New);
+    named(m_mnuEdit->addSeparator(), "mnuspac2");
+    set_keys(addCommand(m_mnuEdit, "mnuFind", QStringLiteral("&Find"), &Form1::mnuFind_Click),
+             QKeySequence::Find);
+    set_keys(
+        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), &Form1::cmdSearch_Click),
+        QKeySequence::FindNext);
+}
+
+QAction *Form1::addCommand(QMenu *menu, const char *name, const QString &text,
+                           void (Form1::*handler)())
+{
+    return named(menu->addAction(text, this, handler), name);
 }
 
 void Form1::createSearchPanel(QWidget *client)
@@ -181,6 +231,33 @@ void Form1::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     Form_Resize();
+    centreOnceFramed();
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    centreOnceFramed();
+}
+
+void Form1::centreOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+// The window system adds its frame only after the window is shown, so the window is centred
+// once more, frame and all, as soon as the frame is known; later moves are the user's.
+void Form1::centreOnceFramed()
+{
+    if (m_centredInFrame || !isVisible() || frameGeometry().size() == size())
+        return;
+    m_centredInFrame = true;
+    centreOnScreen();
 }
 
 void Form1::changeEvent(QEvent *event)
@@ -214,11 +291,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::Form_Resize()
 {
-    QSize outer = frameGeometry().size();
-    if (outer == geometry().size()) {
-        outer = QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
-                QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
-    }
+    const QSize outer =
+        QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
+        QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
     m_layout = form_resize(m_layout, static_cast<float>(pixels_to_twips(outer.width())),
                            static_cast<float>(pixels_to_twips(outer.height())));
     applyLayout();

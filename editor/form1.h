@@ -25,8 +25,8 @@ class TreeView;
 // The window's title while no document is open, and the tail of it while one is.
 inline const QString kProgramTitle = QStringLiteral("Zembrak Armsmith");
 
-// The main window: the whole editor. Handlers keep the names users of the original design
-// know them by; each is short and runs on the user-interface thread.
+// The main window: the whole editor. Handlers are named after the control and the event that
+// runs them; each is short and runs on the user-interface thread.
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -52,13 +52,19 @@ protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void createMenus();
+    void createEditMenu();
+    QAction *addCommand(QMenu *menu, const char *name, const QString &text,
+                        void (Form1::*handler)());
     void createSearchPanel(QWidget *client);
     void createTreeFrame(QWidget *client);
     void createValuePanel(QWidget *client);
     void setTabOrder();
+    void centreOnScreen();
+    void centreOnceFramed();
     void Form_Resize();
     void applyLayout();
 
@@ -89,6 +95,7 @@ private:
     void showStep(NodeIndex node);
 
     // Search.
+    void mnuFind_Click();
     void cmdSearch_Click();
 
     // Opening from the desktop: dropped files and the recent list.
@@ -107,6 +114,7 @@ private:
     std::unique_ptr<Form2> m_form2;
     WeaponOrigin m_origin;
 
+    QMenu *m_mnuEdit = nullptr;
     QWidget *m_client = nullptr;
     ToolBar *m_toolbar1 = nullptr;
     StatusBar *m_statusBar1 = nullptr;
@@ -123,4 +131,5 @@ private:
     QMenu *m_mnuRecent = nullptr;
 
     FormLayout m_layout;
+    bool m_centredInFrame = false;
 };

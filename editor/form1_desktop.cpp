@@ -14,6 +14,7 @@ void Form1::createRecentMenu(QMenu *file)
 {
     m_mnuRecent = file->addMenu(QStringLiteral("&Recent Weapons"));
     m_mnuRecent->setObjectName(QStringLiteral("mnuRecent"));
+    m_mnuRecent->setAccessibleName(QStringLiteral("Recent Weapons"));
     m_mnuRecent->menuAction()->setObjectName(QStringLiteral("mnuRecent"));
     // Another Armsmith window may have added to the list since this menu was last shown.
     connect(m_mnuRecent, &QMenu::aboutToShow, this, &Form1::refreshRecentMenu);

@@ -1,11 +1,18 @@
-// Search: each click finds the next node after the selection whose text holds the search
-// text, among the kinds the check boxes allow. The selection is the only position kept.
+// Search: each click, Enter in the search box or Find Next finds the next node after the
+// selection whose text holds the search text, among the kinds the check boxes allow. The
+// selection is the only position kept.
 #include "editor/form1.h"
 
 #include "editor/tree_view.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+
+void Form1::mnuFind_Click()
+{
+    m_text3->setFocus(Qt::ShortcutFocusReason);
+    m_text3->selectAll();
+}
 
 void Form1::cmdSearch_Click()
 {

@@ -3,8 +3,8 @@
 #include "editor/form1.h"
 
 #include "editor/document_steps.h"
-#include "editor/system_colors.h"
 #include "editor/tree_view.h"
+#include "ui/system_colors.h"
 
 #include <QLabel>
 #include <QLineEdit>

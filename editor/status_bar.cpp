@@ -1,11 +1,12 @@
 #include "editor/status_bar.h"
 
-#include "editor/twips.h"
+#include "ui/twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSizeGrip>
 #include <QTime>
 #include <QTimer>
 
@@ -22,12 +23,15 @@ StatusBar::StatusBar(const QPixmap &panel1Picture, QWidget *parent)
 {
     setObjectName(QStringLiteral("StatusBar1"));
     setFixedHeight(twips_to_pixels(315));
+    setAccessibleName(QStringLiteral("Status bar"));
 
     auto *panel1 = new QWidget(this);
     panel1->setObjectName(QStringLiteral("Panel1"));
+    panel1->setAccessibleName(QStringLiteral("Open file"));
     panel1->setMinimumWidth(twips_to_pixels(kPanelWidth));
     auto *picture = new QLabel(panel1);
     picture->setPixmap(panel1Picture);
+    picture->setAccessibleName(QStringLiteral("Weapon file"));
     auto *row = new QHBoxLayout(panel1);
     row->setContentsMargins(2, 0, 2, 0);
     row->setSpacing(3);
@@ -39,6 +43,9 @@ StatusBar::StatusBar(const QPixmap &panel1Picture, QWidget *parent)
     m_panel1Text->setMinimumWidth(1);
     m_panel1Text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addWidget(panel1, 1);
+    setPanel1Text(QString());
+    if (auto *grip = findChild<QSizeGrip *>())
+        grip->setAccessibleName(QStringLiteral("Resize the window"));
 
     m_panel2->setObjectName(QStringLiteral("Panel2"));
     m_panel2->setFixedWidth(twips_to_pixels(kPanelWidth));
@@ -56,6 +63,7 @@ void StatusBar::setPanel1Text(const QString &text)
 {
     m_panel1Text->setText(text);
     m_panel1Text->setToolTip(text);
+    m_panel1Text->setAccessibleName(text.isEmpty() ? QStringLiteral("No weapon file open") : text);
 }
 
 QString StatusBar::panel2Text() const { return m_panel2->text(); }
@@ -68,6 +76,7 @@ void StatusBar::showTime()
                                       .timeFormat(QLocale::ShortFormat)
                                       .remove(QRegularExpression(QStringLiteral("[:.]ss?")));
     m_panel2->setText(QLocale().toString(now, format));
+    m_panel2->setAccessibleName(QStringLiteral("Time %1").arg(m_panel2->text()));
     // Wake again just after the next minute begins.
     const int toNextMinute = (60 - now.second()) * 1000 - now.msec() + 50;
     m_clock->start(toNextMinute);

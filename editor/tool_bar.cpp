@@ -1,8 +1,9 @@
 #include "editor/tool_bar.h"
 
 #include "editor/image_list.h"
-#include "editor/twips.h"
+#include "ui/twips.h"
 
+#include <QLayout>
 #include <QToolButton>
 
 ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
@@ -13,6 +14,9 @@ ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setIconSize(QSize(24, 23));
     setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(QStringLiteral("Tool bar"));
+    if (auto *more = findChild<QWidget *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More tools"));
 
     addButton(QStringLiteral("Open Weapon"),
               QStringLiteral("Open a weapon file (must be extracted from pk3 first)"),
@@ -24,6 +28,12 @@ ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
     addButton(QStringLiteral("Collapse All"), QString(), pictures.icon(3));
     addSeparatorButton();
     addButton(QStringLiteral("New Key"), QString(), pictures.icon(5));
+}
+
+int ToolBar::fittingHeight() const
+{
+    const QMargins margins = layout()->contentsMargins();
+    return kButtonHeight + margins.top() + margins.bottom();
 }
 
 QAction *ToolBar::button(int index) const
@@ -42,8 +52,10 @@ void ToolBar::addButton(const QString &caption, const QString &toolTip, const QI
     // An empty tool tip would otherwise fall back to the caption.
     action->setToolTip(toolTip);
     if (QWidget *widget = widgetForAction(action)) {
+        // A screen reader speaks the tip as the description, trailing blanks and all.
+        widget->setAccessibleDescription(toolTip.trimmed());
         widget->setFocusPolicy(Qt::NoFocus);
-        widget->setMinimumSize(76, 43);
+        widget->setMinimumSize(76, kButtonHeight);
         if (toolTip.isEmpty())
             widget->setToolTip(QString());
     }

@@ -16,11 +16,15 @@ public:
     // The action of the button at index, or null for a separator or an index out of range.
     QAction *button(int index) const;
     int count() const { return static_cast<int>(m_buttons.size()); }
+    // The height that shows the buttons whole, hover frames and all, within the bar's margins.
+    int fittingHeight() const;
 
 signals:
     void ButtonClick(int index);
 
 private:
+    static constexpr int kButtonHeight = 43;
+
     void addButton(const QString &caption, const QString &toolTip, const QIcon &icon);
     void addSeparatorButton();
 

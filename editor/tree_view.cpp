@@ -1,9 +1,11 @@
 #include "editor/tree_view.h"
 
 #include "editor/image_list.h"
+#include "editor/tree_accessible.h"
 #include "editor/weapon_text_validator.h"
 #include "editor/weapon_tree_model.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
@@ -36,6 +38,8 @@ TreeView::TreeView(const ImageList &images, QWidget *parent)
       m_model(new WeaponTreeModel(
           *m_tree, [&images](int image) { return images.icon(image); }, this))
 {
+    static const bool accessible = (TreeAccessible::install(), true);
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("Tv"));
     setAccessibleName(QStringLiteral("Weapon tree"));
     setHeaderHidden(true);
@@ -129,13 +133,50 @@ void TreeView::userExpanded(const QModelIndex &index, bool expanded)
 
 void TreeView::mousePressEvent(QMouseEvent *event)
 {
+    // Below the last row a press would take the highlight away while the value box went on
+    // editing the selected node; the selection stays as it is and only the focus comes here.
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
     m_currentAtPress = m_model->nodeAt(currentIndex());
     QTreeView::mousePressEvent(event);
 }
 
+void TreeView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (indexAt(event->position().toPoint()).isValid())
+        QTreeView::mouseDoubleClickEvent(event);
+    else
+        event->accept();
+}
+
+// QTreeView numbers rows for screen readers as if its hidden header stood above them, so its
+// own focus and selection news would name the row below; these are told here instead.
+void TreeView::announce(QAccessible::Event what, const QModelIndex &index)
+{
+    if (!QAccessible::isActive() || !index.isValid())
+        return;
+    const auto *self = dynamic_cast<TreeAccessible *>(QAccessible::queryAccessibleInterface(this));
+    if (!self)
+        return;
+    QAccessibleEvent event(this, what);
+    event.setChild(self->rowOf(index));
+    QAccessible::updateAccessibility(&event);
+}
+
+void TreeView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    QAbstractItemView::selectionChanged(selected, deselected);
+    announce(QAccessible::SelectionAdd, selected.indexes().value(0));
+}
+
 void TreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
-    QTreeView::currentChanged(current, previous);
+    QAbstractItemView::currentChanged(current, previous);
+    if (hasFocus())
+        announce(QAccessible::Focus, current);
     const NodeIndex node = m_model->nodeAt(current);
     if (m_following || node == 0 || m_tree->inBatch() || m_model->removingRows())
         return;

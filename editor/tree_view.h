@@ -2,6 +2,7 @@
 
 #include "document/weapon_tree.h"
 
+#include <QAccessible>
 #include <QTreeView>
 
 class ImageList;
@@ -34,7 +35,10 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void selectionChanged(const QItemSelection &selected,
+                          const QItemSelection &deselected) override;
 
 private:
     void followSelection(NodeIndex node);
@@ -43,6 +47,7 @@ private:
     void userExpanded(const QModelIndex &index, bool expanded);
     void userClicked(const QModelIndex &index);
     void storeLabelEdit(NodeIndex node, const QString &text);
+    void announce(QAccessible::Event what, const QModelIndex &index);
 
     WeaponTree *m_tree;
     WeaponTreeModel *m_model;

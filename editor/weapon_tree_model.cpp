@@ -109,8 +109,12 @@ QVariant WeaponTreeModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-    case Qt::AccessibleTextRole:
         return m_tree.text(node);
+    case Qt::AccessibleTextRole:
+        // An empty value is still a row the reader must be able to name.
+        return m_tree.text(node).isEmpty() ? QStringLiteral("empty") : m_tree.text(node);
+    case Qt::AccessibleDescriptionRole:
+        return description(node);
     case Qt::DecorationRole: {
         const int image = m_tree.image(node);
         auto it = m_icons.constFind(image);
@@ -132,6 +136,20 @@ bool WeaponTreeModel::setData(const QModelIndex &index, const QVariant &value, i
         return false;
     emit labelEdited(node, value.toString());
     return true;
+}
+
+// Read row by row, a value says nothing of its key unless the description tells it.
+QString WeaponTreeModel::description(NodeIndex node) const
+{
+    switch (m_tree.kind(node)) {
+    case NodeKind::Root:
+        return QStringLiteral("the weapon's header");
+    case NodeKind::Key:
+        return QStringLiteral("key holding one value");
+    case NodeKind::Value:
+        break;
+    }
+    return QStringLiteral("value of %1").arg(m_tree.text(m_tree.parent(node)));
 }
 
 Qt::ItemFlags WeaponTreeModel::flags(const QModelIndex &index) const

@@ -39,6 +39,7 @@ signals:
 private:
     void beginStructureChange();
     void nodeChanged(NodeIndex node, int role);
+    QString description(NodeIndex node) const;
 
     WeaponTree &m_tree;
     IconForImage m_iconForImage;

@@ -46,7 +46,7 @@ def nearest(palette, rgb):
 
 
 def coverage(shape, size, grid):
-    """How much of each pixel a shape covers (0-255), the shape drawn on a grid x grid design."""
+    """How much of each pixel a shape covers (0-255), the shape drawn on a grid x grid raster."""
     big = Image.new("L", (size * SUPERSAMPLE, size * SUPERSAMPLE), 0)
     shape(ImageDraw.Draw(big), size * SUPERSAMPLE / grid)
     return big.resize((size, size), Image.BOX)
@@ -223,7 +223,7 @@ def art_pixels(art):
     return [(x, y) for y, row in enumerate(rows) for x, c in enumerate(row) if c == "#"]
 
 
-# The pistol, pointing right, on a 32-unit design grid.
+# The pistol, pointing right, on a 32-unit grid.
 def pistol(draw, s):
     def poly(points, fill=255):
         draw.polygon([(x * s, y * s) for x, y in points], fill=fill)

@@ -1,19 +1,21 @@
-#include "../editor/window_driver.h"
+#include "about/form2.h"
 #include "about/usage_text.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTimer>
+#include <QtTest>
 
 namespace
 {
 
-// Help > About, with `answer` run inside the window's own modal loop; what it leaves open is
-// closed so that the command returns.
-bool show_about(Form1 &form, const std::function<void(QDialog *)> &answer)
+// The About window shown over owner, with `answer` run inside the window's own modal loop; what
+// it leaves open is closed so that the command returns.
+bool show_about(Form2 &about, QWidget &owner, const std::function<void(QDialog *)> &answer)
 {
     bool answered = false;
     QTimer poll;
@@ -27,7 +29,7 @@ bool show_about(Form1 &form, const std::function<void(QDialog *)> &answer)
         }
     });
     poll.start(10);
-    form.findChild<QAction *>("mnuAbout")->trigger();
+    about.Show(&owner);
     return answered;
 }
 
@@ -38,20 +40,52 @@ class TestAbout : public QObject
     Q_OBJECT
 
 private slots:
+    // Every text whole: each label big enough for it, in height too, and inside the window.
+    void texts_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title, trailing blank kept") << "Label1"
+                                                    << "Armsmith ";
+        QTest::newRow("version") << "Label2"
+                                 << "v1.0";
+        QTest::newRow("credit") << "Label3"
+                                << "By the Armsmith developers";
+        QTest::newRow("web address, descenders") << "Label4"
+                                                 << "https://armsmith.example.org";
+        QTest::newRow("button") << "Command1"
+                                << "Close";
+        QTest::newRow("usage, every character")
+            << "Text1"
+            << "Usage: \n"
+               "** You must extract the weapon you wish to edit from the PK3/zbx file. \n"
+               "1 - Select the \"Open Weapon\" button or menu item and select the weapon \n"
+               "you wish to modify\n"
+               "2 - Select the value you wish to modify , and either type in the value in the "
+               "edit \nfield below, or use the \"slow double click\" method to rename it "
+               "directly in the \ntree list.\n"
+               "3 - Save the changes by pressing the \"Save Weapon\" button or selecting \n"
+               "the Save Weapon menu item\n";
+    }
     void texts()
     {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
         const QString usage = QString::fromLatin1(kUsageText);
         QCOMPARE(usage.size(), 454);
         QVERIFY(QRegularExpression("\\A([^\r\n]*\r\n){9}\\z").match(usage).hasMatch());
         QCOMPARE(usage.count(" \r\n"), 6); // the blanks ending lines 1-3, 5, 6 and 8 are text
-        Form1 main;
+        Form2 about;
+        QWidget main;
         main.show();
-        QVERIFY(show_about(main, [&](QDialog *window) {
-            QStringList texts;
-            for (const char *name : {"Label1", "Label2", "Label3", "Label4", "Command1"})
-                texts << window->findChild<QWidget *>(name)->property("text").toString();
-            QCOMPARE(texts, QStringList({"Armsmith ", "v1.0", "By the Armsmith developers",
-                                         "https://armsmith.example.org", "Close"}));
+        QVERIFY(show_about(about, main, [&](QDialog *window) {
+            auto *shown = window->findChild<QWidget *>(control);
+            const auto *box = qobject_cast<QPlainTextEdit *>(shown);
+            QCOMPARE(box ? box->toPlainText() : shown->property("text").toString(), text);
+            if (qobject_cast<QLabel *>(shown)) {
+                QCOMPARE(shown->size().expandedTo(shown->sizeHint()), shown->size());
+                QVERIFY(window->rect().contains(shown->geometry()));
+            }
         }));
     }
 
@@ -71,9 +105,10 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(QKeySequence, keys);
         QFETCH(bool, closes);
-        Form1 main;
+        Form2 about;
+        QWidget main;
         main.show();
-        QVERIFY(show_about(main, [&](QDialog *window) {
+        QVERIFY(show_about(about, main, [&](QDialog *window) {
             auto *usage = window->findChild<QPlainTextEdit *>("Text1");
             QTest::keyClick(usage, Qt::Key_End, Qt::ControlModifier);
             QTest::keyClick(usage, Qt::Key_Up, Qt::ShiftModifier);
@@ -83,7 +118,7 @@ private slots:
             QCOMPARE(window->isVisible(), !closes);
             QCOMPARE(usage->toPlainText(), QString(kUsageText).replace("\r\n", "\n"));
         }));
-        QVERIFY(show_about(main, [&](QDialog *window) {
+        QVERIFY(show_about(about, main, [&](QDialog *window) {
             auto *usage = window->findChild<QPlainTextEdit *>("Text1");
             QCOMPARE(usage->verticalScrollBar()->value(), 0);
             QVERIFY(!usage->textCursor().hasSelection());

@@ -86,6 +86,8 @@ private slots:
         QTest::newRow("new key with an empty name") << Refusal{2, {"", "v"}, ""};
         QTest::newRow("new key named as another key") << Refusal{2, {"k2", "v"}, "in use"};
         QTest::newRow("new key with a backslash") << Refusal{2, {"a\\b", "v"}, "backslash"};
+        QTest::newRow("new key, value with a backslash")
+            << Refusal{2, {"c", "1\\3"}, "value holds a backslash"};
         QTest::newRow("new key, tree full") << Refusal{16383, {"a", "v"}, "as many keys"};
     }
     void refusal_changes_nothing()

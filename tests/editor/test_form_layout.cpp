@@ -7,9 +7,9 @@ using Sizes = QList<QSizeF>;
 namespace
 {
 
-const QSizeF kDesign(7200, 8370);
+const QSizeF kFirst(7200, 8370);
 
-// Sizes applied in turn from the design state; every other field must keep its design value.
+// Sizes applied in turn to a fresh layout; every other field must keep its starting value.
 void row(const char *name, const Sizes &sizes, float top, float frames, float weapHeight,
          float tvWidth, float tvHeight)
 {
@@ -33,7 +33,7 @@ private slots:
     {
         QTest::addColumn<Sizes>("sizes");
         QTest::addColumn<FormLayout>("expected");
-        row("design example 7200 x 8370", {kDesign}, 6085, 6960, 3685, 6720, 3085);
+        row("7200 x 8370 from a fresh layout", {kFirst}, 6085, 6960, 3685, 6720, 3085);
     }
     void fits_the_window() { check(); }
 
@@ -42,11 +42,11 @@ private slots:
     {
         QTest::addColumn<Sizes>("sizes");
         QTest::addColumn<FormLayout>("expected");
-        row("below 4685 high: weap_frame keeps its height", {kDesign, {7200, 4000}}, 1715, 6960,
+        row("below 4685 high: weap_frame keeps its height", {kFirst, {7200, 4000}}, 1715, 6960,
             3685, 6720, 3085);
-        row("4685 to 5285 high: Tv keeps its height", {kDesign, {7200, 5000}}, 2715, 6960, 315,
-            6720, 3085);
-        row("negative Frame1 top applied", {kDesign, {7200, 1000}}, -1285, 6960, 3685, 6720, 3085);
+        row("4685 to 5285 high: Tv keeps its height", {kFirst, {7200, 5000}}, 2715, 6960, 315, 6720,
+            3085);
+        row("negative Frame1 top applied", {kFirst, {7200, 1000}}, -1285, 6960, 3685, 6720, 3085);
     }
     void failed_step_keeps_the_old_value() { check(); }
 

@@ -36,8 +36,12 @@ private slots:
         }
         QCOMPARE(found.join(u'\n'),
                  "Form1 Zembrak Armsmith\nmnuFile &File\nmnuOpen &Open Weapon\n"
-                 "mnuSave &Save Weapon\nmnuRecent &Recent Weapons\nmnuspac -\nmnuExit E&xit\n"
-                 "mnuEdit &Edit\nmnuUndo Undo\nmnuRedo Redo\nmnuHelp &Help\nmnuAbout &About \n"
+                 "mnuSave &Save Weapon\nmnuRecent &Recent Weapons\nmnuspac -\nmnuExit "
+                 "E&xit\nmnuEdit &Edit\n"
+                 "mnuUndo Undo\nmnuRedo Redo\nmnuspac3 -\nmnuNewKey &New Key\n"
+                 "mnuspac2 -\nmnuFind &Find\nmnuFindNext Find &Next\nmnuView &View\n"
+                 "mnuExpandAll &Expand All\nmnuCollapseAll &Collapse All\nmnuHelp &Help\n"
+                 "mnuAbout &About \n"
                  "Open Weapon (Open a weapon file (must be extracted from pk3 first))\n-\n"
                  "Save Weapon (Save weapon file )\n-\nExpand All ()\nCollapse All ()\n-\n"
                  "New Key ()");
@@ -62,6 +66,18 @@ private slots:
                  QList<QRect>({b[0].adjusted(0, 0, 60, 0), b[1].adjusted(0, 0, 60, -40),
                                b[2].adjusted(0, 0, 60, -40), b[3].adjusted(0, -40, 60, -40),
                                b[4].adjusted(0, 0, 60, 0)}));
+    }
+
+    // The hover frame of a tool button is drawn at its edges, so they must lie inside the bar,
+    // and the bar above the search frame.
+    void tool_buttons_lie_inside_the_bar()
+    {
+        Form1 form;
+        QVERIFY(show_window(form));
+        auto *bar = control<ToolBar>(form, "Toolbar1");
+        for (QAction *action : bar->actions())
+            QCOMPARE(bar->rect().united(bar->widgetForAction(action)->geometry()), bar->rect());
+        QVERIFY(bar->geometry().bottom() < control(form, "frame2")->y());
     }
 
     void tab_order_cycles()

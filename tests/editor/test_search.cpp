@@ -24,6 +24,7 @@ private slots:
     {
         QTest::addColumn<Search>("s");
         QTest::newRow("keys only passes over a value") << Search{"k", "a", 3, 6};
+        QTest::newRow("again from a match: moves on") << Search{"k", "a", 2, 6};
         QTest::newRow("values only passes over a key") << Search{"v", "a", 1, 5};
         QTest::newRow("both boxes unticked") << Search{"", "e", 1, 0};
         QTest::newRow("\u00C9P\u00C9E finds \u00E9p\u00E9e") << Search{"v", "\u00C9P\u00C9E", 1, 9};

@@ -31,8 +31,10 @@ QString panel(const Form1 &form)
     return (!agree ? "mixed " : locked ? "read-only " : "editable ") + text2->text();
 }
 
-// "3" clicks node 3's row, "+2" node 2's expand button, "box" clicks to the end of the value
-// box, "type " and "paste " enter the rest by keystrokes or from the clipboard; else a key.
+// "3" clicks node 3's row, "again 3" clicks it once more (QTest spaces clicks too far apart
+// to make a double click) and waits for the in-place editor, "+2" clicks node 2's expand button,
+// "box" clicks to the end of the value box, "type " and "paste " enter the rest by keystrokes or
+// from the clipboard; else a key.
 void run(Form1 &form, const QString &step)
 {
     QWidget *focus = QApplication::focusWidget();
@@ -41,6 +43,10 @@ void run(Form1 &form, const QString &step)
     const auto node = NodeIndex(step.toInt());
     if (step[0].isDigit()) {
         click_node(form, node);
+    } else if (step.startsWith("again ")) {
+        click_node(form, NodeIndex(step.mid(6).toInt()));
+        QTRY_VERIFY(QApplication::focusWidget() &&
+                    QApplication::focusWidget()->parentWidget() == tv->viewport());
     } else if (step[0] == u'+') {
         const QRect label = tv->visualRect(model_index(form, node));
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, {},
@@ -98,6 +104,8 @@ private slots:
         row("collapsing the key above the value", {"3", "+2"}, 2, "read-only a");
         row("in place: Enter commits", {"3", "F2", "End", "type +", "Return"}, 3, "editable 1+");
         row("in place: Esc abandons", {"3", "F2", "End", "type +", "Esc"}, 3, "editable 1");
+        row("in place: a slow second click edits", {"3", "again 3", "End", "type +", "Return"}, 3,
+            "editable 1+");
     }
     void follows_and_edits() { check(); }
 

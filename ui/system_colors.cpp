@@ -1,4 +1,4 @@
-#include "editor/system_colors.h"
+#include "ui/system_colors.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// Positions and sizes are designed in twips: 1440 to the inch, 15 to a pixel at 96 dpi.
+// Positions and sizes are kept in twips: 1440 to the inch, 15 to a pixel at 96 dpi.
 inline constexpr int kTwipsPerPixel = 15;
 
 constexpr int twips_to_pixels(double twips)

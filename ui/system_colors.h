@@ -2,7 +2,8 @@
 
 #include <QColor>
 
-// The design names colours by the system's colour numbers; these are the two it uses.
+// Colours are named by the system's colour numbers, so that they follow the desktop theme;
+// these are the two the windows use.
 inline constexpr quint32 kWindowBackground = 0x80000005;
 inline constexpr quint32 kButtonFace = 0x8000000F;
 
