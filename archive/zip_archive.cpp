@@ -1,8 +1,10 @@
 #include "archive/zip_archive.h"
 
+#include "archive/deflated_source.h"
+#include "archive/file_source.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <zip.h>
@@ -74,6 +76,8 @@ ArchiveResult collectEntries(zip_t *archive, QList<ArchiveEntry> &entries)
     entries.clear();
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     QSet<QString> names;
+    names.reserve(qsizetype(count));
+    entries.reserve(qsizetype(count));
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
         if (zip_stat_index(archive, zip_uint64_t(i), ZIP_FL_ENC_GUESS, &stat) != 0 || !stat.name)
@@ -115,16 +119,42 @@ ArchiveResult refuseEmpty(const QString &path)
     return {};
 }
 
+// Every archive on disk is opened through our own file source, whose large blocks spare the
+// system calls that dominate listing and rewriting a big archive.
+zip_t *openZip(const QString &path, int flags, ArchiveResult &result)
+{
+    if (result = refuseEmpty(path); !result)
+        return nullptr;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = file_source_create(path, &error);
+    zip_t *opened = source ? zip_open_from_source(source, flags, &error) : nullptr;
+    if (!opened) {
+        if (source)
+            zip_source_free(source);
+        result = fileOpenFailure(path, zip_error_code_zip(&error));
+    }
+    zip_error_fini(&error);
+    return opened;
+}
+
 } // namespace
 
 bool is_unsafe_entry_name(const QString &name)
 {
-    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
-    if (name.startsWith(u'/') || name.startsWith(u'\\') || drive.match(name).hasMatch())
+    const auto separator = [&](qsizetype i) { return name[i] == u'/' || name[i] == u'\\'; };
+    if (name.isEmpty() || separator(0))
         return true;
-    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
-    const QStringList steps = name.split(separators);
-    return steps.contains(QStringLiteral(".."));
+    if (name.size() >= 2 && name[1] == u':' && name[0].isLetter())
+        return true;
+    for (qsizetype at = name.indexOf(QLatin1String("..")); at >= 0;
+         at = name.indexOf(QLatin1String(".."), at + 1)) {
+        const bool stepStarts = at == 0 || separator(at - 1);
+        const bool stepEnds = at + 2 == name.size() || separator(at + 2);
+        if (stepStarts && stepEnds)
+            return true;
+    }
+    return false;
 }
 
 void ArchiveReader::Discard::operator()(zip *archive) const { zip_discard(archive); }
@@ -147,13 +177,9 @@ ArchiveResult ArchiveReader::open(const QString &archive)
 {
     m_zip.reset();
     m_entries.clear();
-    if (ArchiveResult empty = refuseEmpty(archive); !empty)
-        return empty;
-    int code = ZIP_ER_OK;
-    zip_t *opened = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &code);
-    if (!opened)
-        return fileOpenFailure(archive, code);
-    return adopt(opened);
+    ArchiveResult result;
+    zip_t *opened = openZip(archive, ZIP_RDONLY, result);
+    return opened ? adopt(opened) : result;
 }
 
 ArchiveResult ArchiveReader::openBytes(const QByteArray &bytes)
@@ -344,7 +370,9 @@ ArchiveResult writable(const ArchiveEntry *entry, const QString &name)
 ArchiveResult replace(zip_t *archive, const ArchiveEntry &entry, const QByteArray &bytes)
 {
     zip_source_t *source =
-        zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        entry.method == ZIP_CM_DEFLATE
+            ? deflated_source_create(bytes, zip_get_error(archive))
+            : zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
     if (!source)
         return writeFailure(archive);
     if (zip_file_replace(archive, entry.index, source, 0) < 0) {
@@ -361,12 +389,10 @@ ArchiveResult replace(zip_t *archive, const ArchiveEntry &entry, const QByteArra
 
 ArchiveResult write_entry(const QString &archive, const QString &name, const QByteArray &bytes)
 {
-    if (ArchiveResult empty = refuseEmpty(archive); !empty)
-        return empty;
-    int code = ZIP_ER_OK;
-    WritableZip zip(zip_open(QFile::encodeName(archive).constData(), 0, &code));
+    ArchiveResult opened;
+    WritableZip zip(openZip(archive, 0, opened));
     if (!zip)
-        return fileOpenFailure(archive, code);
+        return opened;
     QList<ArchiveEntry> entries;
     if (ArchiveResult listed = collectEntries(zip.get(), entries); !listed)
         return listed;
