@@ -84,22 +84,35 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("deflated weapon") << "weapons/rifle.txt" << QByteArray("Rifle\\damage\\13");
+        QTest::addColumn<int>("padding");
+        QTest::newRow("deflated weapon")
+            << "weapons/rifle.txt" << QByteArray("Rifle\\damage\\13") << 0;
         QTest::newRow("stored weapon with a comment")
-            << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\5\\range\\20\r\n");
-        QTest::newRow("deflated entry grows") << "weapons/rifle.txt" << noise(300 * 1024);
-        QTest::newRow("name that climbs out") << "../weapons/escape.txt" << QByteArray("E\\d\\2");
-        QTest::newRow("last entry emptied") << "readme.txt" << QByteArray();
+            << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\5\\range\\20\r\n") << 0;
+        QTest::newRow("deflated entry grows") << "weapons/rifle.txt" << noise(300 * 1024) << 0;
+        QTest::newRow("name that climbs out")
+            << "../weapons/escape.txt" << QByteArray("E\\d\\2") << 0;
+        QTest::newRow("last entry emptied") << "readme.txt" << QByteArray() << 0;
+        // Megabytes of entries on both sides, so that what is kept runs across many blocks.
+        QTest::newRow("weapon amid megabytes")
+            << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\6") << 12;
     }
 
     void roundTripKeepsOtherEntries()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
+        QFETCH(int, padding);
+        QList<MadeEntry> entries = kArchive;
+        for (int i = 0; i < padding; ++i) {
+            const QByteArray number = QByteArray::number(i);
+            entries.insert(i % 2 == 0 ? 0 : entries.size(),
+                           {"pad/" + number + ".bin", noise(300 * 1024 + i), ZIP_CM_STORE});
+        }
         const QString folder = m_dir.filePath(QStringLiteral("inner"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/game.pk3");
-        QVERIFY(make_zip(path, kArchive, "Zembrak data"));
+        QVERIFY(make_zip(path, entries, "Zembrak data"));
         QStringList before = packed_entries(path);
         const time_t start = std::time(nullptr);
 
@@ -108,9 +121,9 @@ private slots:
 
         QStringList after = packed_entries(path);
         QCOMPARE(after.size(), before.size());
-        const auto edited = std::find_if(kArchive.cbegin(), kArchive.cend(),
+        const auto edited = std::find_if(entries.cbegin(), entries.cend(),
                                          [&](const MadeEntry &e) { return e.name == name; }) -
-                            kArchive.cbegin();
+                            entries.cbegin();
         QVERIFY(after[edited].startsWith(before[edited].section(QStringLiteral(" crc "), 0, 0)));
         before.removeAt(edited);
         after.removeAt(edited);
