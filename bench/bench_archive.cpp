@@ -64,8 +64,8 @@ struct BenchArchive {
         for (int i = 0; i < kEntries; ++i) {
             const bool weapon = i % kWeaponEvery == 0;
             const QByteArray name = i == kEntries / 2 ? editedName
-                                    : weapon ? "weapons/w" + QByteArray::number(i) + ".txt"
-                                             : "data/d" + QByteArray::number(i) + ".bin";
+                                    : weapon          ? "weapons/w" + QByteArray::number(i) + ".txt"
+                                                      : "data/d" + QByteArray::number(i) + ".bin";
             contents << (i == kEntries / 2 ? edited
                          : weapon          ? weaponEntry(i)
                                            : otherEntry(random, i % 2 == 1));
@@ -166,6 +166,10 @@ void saveEntry(benchmark::State &state)
             break;
         }
     }
+    QByteArray bytes;
+    if (!read_entry(archive().saved, kEdited, kLargestWeaponEntry, bytes) ||
+        bytes != archive().edited)
+        state.SkipWithError("the rewritten archive does not hold the entry as written");
 }
 
 // A full rewrite cannot beat copying the file beside itself and renaming it over the old one.
