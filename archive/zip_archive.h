@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+// libzip's archive handle; only zip_archive.cpp needs to know what is inside.
+struct zip;
+
+enum class ArchiveStatus {
+    Ok,
+    CannotRead,
+    NotZip,
+    Damaged,
+    DuplicateName,
+    NoSuchEntry,
+    Encrypted,
+    TooLarge,
+    UnsupportedMethod,
+    CannotWrite,
+};
+
+// One file of an archive. The name is the path inside the archive, for showing and for finding
+// the entry again; it is never used as a path on disk, so a name that climbs out of its folder
+// (unsafeName) does no harm, but the user should see it for what it is.
+struct ArchiveEntry {
+    QString name;
+    quint64 index = 0;
+    qint64 size = 0;
+    qint64 compressedSize = 0;
+    quint16 method = 0;
+    bool encrypted = false;
+    bool unsafeName = false;
+};
+
+struct ArchiveResult {
+    ArchiveStatus status = ArchiveStatus::Ok;
+    // A sentence for the user; empty on success.
+    QString reason;
+
+    bool ok() const { return status == ArchiveStatus::Ok; }
+    explicit operator bool() const { return ok(); }
+};
+
+// Whether a name inside an archive would leave the folder it was unpacked into: an absolute
+// path, a drive letter, or a ".." step.
+bool is_unsafe_entry_name(const QString &name);
+
+// An archive open for reading. Its table of contents is read once, so that reading many
+// entries does not read it again for each.
+class ArchiveReader
+{
+public:
+    ArchiveReader();
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader &) = delete;
+    ArchiveReader &operator=(const ArchiveReader &) = delete;
+
+    // Refuses a file that is not a zip or is cut short, and an archive with two entries of the
+    // same name, since either of them could be the one a later save replaces.
+    ArchiveResult open(const QString &archive);
+    // The same over an archive held in memory; bytes must outlive the reader.
+    ArchiveResult openBytes(const QByteArray &bytes);
+
+    // Every file entry, in archive order; folders are left out.
+    const QList<ArchiveEntry> &entries() const { return m_entries; }
+    const ArchiveEntry *find(const QString &name) const;
+
+    // Up to maxBytes of the entry's start, unchecked against the entry's checksum.
+    ArchiveResult readStart(const ArchiveEntry &entry, qint64 maxBytes, QByteArray &bytes);
+    // The whole entry. An entry declared larger than maxBytes is refused before anything is
+    // unpacked, and one that unpacks to more than it declared is cut off there and refused.
+    ArchiveResult read(const ArchiveEntry &entry, qint64 maxBytes, QByteArray &bytes);
+
+private:
+    struct Discard {
+        void operator()(zip *archive) const;
+    };
+
+    ArchiveResult adopt(zip *archive);
+    ArchiveResult readable(const ArchiveEntry &entry) const;
+    ArchiveResult readInto(const ArchiveEntry &entry, qint64 count, bool whole, QByteArray &bytes);
+
+    std::unique_ptr<zip, Discard> m_zip;
+    QList<ArchiveEntry> m_entries;
+};
+
+// The one-call forms of the reader, each opening the archive anew.
+ArchiveResult list_entries(const QString &archive, QList<ArchiveEntry> &entries);
+ArchiveResult read_entry_start(const QString &archive, const ArchiveEntry &entry, qint64 maxBytes,
+                               QByteArray &bytes);
+ArchiveResult read_entry(const QString &archive, const QString &name, qint64 maxBytes,
+                         QByteArray &bytes);
+
+// Replaces one entry's bytes, packed with the method it had and dated now. Every other entry
+// keeps its packed bytes, name, place, time and comment. The new archive is written beside the
+// old one and renamed over it only when complete, so any failure leaves the old archive whole.
+ArchiveResult write_entry(const QString &archive, const QString &name, const QByteArray &bytes);

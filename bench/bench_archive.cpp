@@ -1,0 +1,223 @@
+#include "archive/zip_archive.h"
+#include "bench/floor_reporter.h"
+#include "bench/largest_weapon.h"
+#include "editor/archive_chooser.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <random>
+
+namespace
+{
+
+constexpr int kEntries = 5000;
+// One entry in ten is a weapon file; the rest stand for pictures and sounds, half of them
+// stored as they are, half packed.
+constexpr int kWeaponEvery = 10;
+constexpr qsizetype kOtherSize = 30 * 1024;
+const QString kEdited = QStringLiteral("weapons/largest.txt");
+
+QByteArray otherEntry(std::mt19937 &random, bool packable)
+{
+    QByteArray bytes(kOtherSize, '\0');
+    for (char &byte : bytes)
+        byte = char(packable ? random() % 16 : random());
+    return bytes;
+}
+
+QByteArray weaponEntry(int number)
+{
+    return "Weapon" + QByteArray::number(number) + "\\damage\\" + QByteArray::number(number % 97) +
+           "\\range\\300\\sound\\sounds/fire" + QByteArray::number(number) + ".ogg\r\n";
+}
+
+// About 100 MB in 5,000 entries, written once; a save goes to a copy, so that every figure
+// reads the same archive.
+struct BenchArchive {
+    QTemporaryDir dir;
+    QString source = dir.filePath(QStringLiteral("game.pk3"));
+    QString saved = dir.filePath(QStringLiteral("saved.pk3"));
+    QString copied = dir.filePath(QStringLiteral("copied.pk3"));
+    QByteArray edited = largest_weapon_file();
+    QByteArray editedName = kEdited.toUtf8();
+
+    BenchArchive()
+    {
+        if (!build() || !QFile::copy(source, saved))
+            source.clear();
+    }
+
+    bool build()
+    {
+        std::mt19937 random(2026);
+        QList<QByteArray> contents;
+        int code = 0;
+        zip_t *zip = zip_open(QFile::encodeName(source).constData(), ZIP_CREATE, &code);
+        if (!zip)
+            return false;
+        for (int i = 0; i < kEntries; ++i) {
+            const bool weapon = i % kWeaponEvery == 0;
+            const QByteArray name = i == kEntries / 2 ? editedName
+                                    : weapon          ? "weapons/w" + QByteArray::number(i) + ".txt"
+                                                      : "data/d" + QByteArray::number(i) + ".bin";
+            contents << (i == kEntries / 2 ? edited
+                         : weapon          ? weaponEntry(i)
+                                           : otherEntry(random, i % 2 == 1));
+            zip_source_t *source = zip_source_buffer(zip, contents.last().constData(),
+                                                     zip_uint64_t(contents.last().size()), 0);
+            const zip_int64_t index = zip_file_add(zip, name.constData(), source, 0);
+            const bool stored = !weapon && i % 2 == 0;
+            if (index < 0 ||
+                zip_set_file_compression(zip, index, stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0))
+                break;
+        }
+        if (zip_close(zip) != 0) {
+            zip_discard(zip);
+            return false;
+        }
+        return true;
+    }
+};
+
+const BenchArchive &archive()
+{
+    static const BenchArchive instance;
+    return instance;
+}
+
+void listInChooser(benchmark::State &state)
+{
+    for (auto _ : state) {
+        ArchiveReader reader;
+        if (!reader.open(archive().source)) {
+            state.SkipWithError("the archive does not open");
+            break;
+        }
+        ArchiveChooser chooser(archive().source, weapon_entry_names(reader));
+        chooser.show();
+        QApplication::processEvents();
+    }
+}
+
+// The least any chooser has to do: read the table of contents and unpack each entry's start.
+void listFloor(benchmark::State &state)
+{
+    QByteArray start(kWeaponCheckBytes, '\0');
+    for (auto _ : state) {
+        int code = 0;
+        zip_t *zip = zip_open(QFile::encodeName(archive().source).constData(), ZIP_RDONLY, &code);
+        if (!zip) {
+            state.SkipWithError("the archive does not open");
+            break;
+        }
+        const zip_int64_t count = zip_get_num_entries(zip, 0);
+        for (zip_int64_t i = 0; i < count; ++i) {
+            zip_file_t *file = zip_fopen_index(zip, zip_uint64_t(i), 0);
+            benchmark::DoNotOptimize(zip_fread(file, start.data(), zip_uint64_t(start.size())));
+            zip_fclose(file);
+        }
+        zip_discard(zip);
+    }
+}
+
+void openEntry(benchmark::State &state)
+{
+    QByteArray bytes;
+    for (auto _ : state) {
+        if (!read_entry(archive().source, kEdited, kLargestWeaponEntry, bytes)) {
+            state.SkipWithError("the entry does not open");
+            break;
+        }
+    }
+    if (bytes != archive().edited)
+        state.SkipWithError("the entry read back other bytes than it holds");
+}
+
+void openFloor(benchmark::State &state)
+{
+    QByteArray bytes;
+    for (auto _ : state) {
+        int code = 0;
+        zip_t *zip = zip_open(QFile::encodeName(archive().source).constData(), ZIP_RDONLY, &code);
+        zip_stat_t stat;
+        if (!zip || zip_stat(zip, archive().editedName.constData(), 0, &stat) != 0) {
+            state.SkipWithError("the entry does not open");
+            break;
+        }
+        bytes.resize(qsizetype(stat.size));
+        zip_file_t *file = zip_fopen_index(zip, stat.index, 0);
+        benchmark::DoNotOptimize(zip_fread(file, bytes.data(), stat.size));
+        zip_fclose(file);
+        zip_discard(zip);
+    }
+}
+
+void saveEntry(benchmark::State &state)
+{
+    for (auto _ : state) {
+        if (!write_entry(archive().saved, kEdited, archive().edited)) {
+            state.SkipWithError("the entry cannot be written back");
+            break;
+        }
+    }
+    QByteArray bytes;
+    if (!read_entry(archive().saved, kEdited, kLargestWeaponEntry, bytes) ||
+        bytes != archive().edited)
+        state.SkipWithError("the rewritten archive does not hold the entry as written");
+}
+
+// A full rewrite cannot beat copying the file beside itself and renaming it over the old one.
+// Both make sure the bytes are on the disk before the rename.
+void saveFloor(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QFile::remove(archive().copied);
+        if (!QFile::copy(archive().saved, archive().copied) ||
+            std::rename(QFile::encodeName(archive().copied).constData(),
+                        QFile::encodeName(archive().saved).constData()) != 0) {
+            state.SkipWithError("the archive cannot be copied");
+            break;
+        }
+    }
+}
+
+// The offscreen platform says at every window shown that it cannot pass size hints on, which
+// would bury the figures; everything else Qt says is let through.
+QtMessageHandler g_qtMessages = nullptr;
+
+void dropSizeHintNotices(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (!text.contains(QLatin1String("propagateSizeHints")))
+        g_qtMessages(type, context, text);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_qtMessages = qInstallMessageHandler(dropSizeHintNotices);
+    QApplication app(argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    // Built before any figure is timed.
+    if (archive().source.isEmpty()) {
+        std::fprintf(stderr, "The benchmark archive cannot be written.\n");
+        return 1;
+    }
+    registerWithFloor("archive_list_in_chooser", listInChooser, listFloor);
+    registerWithFloor("archive_open_entry", openEntry, openFloor);
+    registerWithFloor("archive_save_entry", saveEntry, saveFloor);
+    FloorReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
