@@ -1,6 +1,7 @@
 #include "archive/zip_archive.h"
 #include "bench/floor_reporter.h"
 #include "bench/largest_weapon.h"
+#include "document/weapon_file.h"
 #include "editor/archive_chooser.h"
 
 #include <QApplication>
@@ -130,7 +131,7 @@ void openEntry(benchmark::State &state)
 {
     QByteArray bytes;
     for (auto _ : state) {
-        if (!read_entry(archive().source, kEdited, kLargestWeaponEntry, bytes)) {
+        if (!read_entry(archive().source, kEdited, kMaxWeaponFileBytes, bytes)) {
             state.SkipWithError("the entry does not open");
             break;
         }
@@ -167,7 +168,7 @@ void saveEntry(benchmark::State &state)
         }
     }
     QByteArray bytes;
-    if (!read_entry(archive().saved, kEdited, kLargestWeaponEntry, bytes) ||
+    if (!read_entry(archive().saved, kEdited, kMaxWeaponFileBytes, bytes) ||
         bytes != archive().edited)
         state.SkipWithError("the rewritten archive does not hold the entry as written");
 }

@@ -33,7 +33,7 @@ std::optional<QByteArray> firstLine(ArchiveReader &reader, const ArchiveEntry &e
         return std::nullopt;
     qsizetype cr = bytes.indexOf('\r');
     if (cr < 0 && bytes.size() < entry.size) {
-        if (!isTextLine(bytes) || !reader.read(entry, kLargestWeaponEntry, bytes))
+        if (!isTextLine(bytes) || !reader.read(entry, kMaxWeaponFileBytes, bytes))
             return std::nullopt;
         cr = bytes.indexOf('\r');
     }

@@ -13,9 +13,6 @@ class QDialogButtonBox;
 class QLineEdit;
 class QListView;
 
-// The largest weapon file the editor opens; an entry declared larger is never unpacked whole.
-inline constexpr qint64 kLargestWeaponEntry = 16 * 1024 * 1024;
-
 // How much of each entry's start is unpacked to tell a weapon file from anything else.
 inline constexpr qint64 kWeaponCheckBytes = 4096;
 

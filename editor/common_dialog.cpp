@@ -10,6 +10,8 @@ bool CommonDialog::ShowOpen()
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A name typed for a file that does not exist is taken; the load then fails on it.
     dialog.setFileMode(QFileDialog::AnyFile);
+    if (!Filter.isEmpty())
+        dialog.setNameFilters(Filter.split(QStringLiteral(";;")));
     if (!FileName.isEmpty()) {
         dialog.setDirectory(QFileInfo(FileName).absolutePath());
         dialog.selectFile(FileName);

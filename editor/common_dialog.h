@@ -15,6 +15,8 @@ public:
     bool CancelError = false;
     QString DialogTitle;
     QString FileName;
+    // The kinds of file offered, as "Name (*.a *.b);;Other (*)"; empty offers every file.
+    QString Filter;
 
     // Asks for a file to open. False when the user cancelled and CancelError asks for that to
     // count as a failure.

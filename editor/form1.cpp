@@ -79,6 +79,11 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_imageList2 = make_ImageList2(this);
     m_commonDialog1 = new CommonDialog(this);
     m_commonDialog1->setObjectName(QStringLiteral("CommonDialog1"));
+    m_archiveDialog = new CommonDialog(this);
+    m_archiveDialog->setObjectName(QStringLiteral("CommonDialog2"));
+    m_archiveDialog->CancelError = true;
+    m_archiveDialog->DialogTitle = QStringLiteral("Open from Archive");
+    m_archiveDialog->Filter = QStringLiteral("Game archives (*.pk3 *.zbx *.zip);;All files (*)");
     m_undoStack = new QUndoStack(this);
     connect(m_undoStack, &QUndoStack::cleanChanged, this,
             [this](bool clean) { setWindowModified(!clean); });
@@ -122,12 +127,13 @@ WeaponTree &Form1::tree() { return m_tv->tree(); }
 void Form1::setOrigin(WeaponOrigin origin)
 {
     m_origin = std::move(origin);
-    m_statusBar1->setPanel1Text(m_origin.path);
+    const bool inArchive = !m_origin.entry.isEmpty();
+    m_statusBar1->setPanel1Text(
+        inArchive ? QStringLiteral("%1:%2").arg(m_origin.path, m_origin.entry) : m_origin.path);
     // The [*] shows only while the document has edits not yet saved.
-    setWindowTitle(
-        m_origin.path.isEmpty()
-            ? kProgramTitle
-            : QStringLiteral("%1[*] - %2").arg(QFileInfo(m_origin.path).fileName(), kProgramTitle));
+    const QString name = QFileInfo(inArchive ? m_origin.entry : m_origin.path).fileName();
+    setWindowTitle(m_origin.path.isEmpty() ? kProgramTitle
+                                           : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
 }
 
 void Form1::createMenus()
@@ -136,6 +142,9 @@ void Form1::createMenus()
     QMenu *file = add_menu(menuBar(), "mnuFile", QStringLiteral("&File"));
     set_keys(addCommand(file, "mnuOpen", QStringLiteral("&Open Weapon"), &Form1::mnuOpen_Click),
              QKeySequence::Open);
+    addCommand(file, "mnuOpenArchive", QStringLiteral("Open from &Archive\u2026"),
+               &Form1::mnuOpenArchive_Click)
+        ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
     set_keys(addCommand(file, "mnuSave", QStringLiteral("&Save Weapon"), &Form1::mnuSave_Click),
              QKeySequence::Save);
     createRecentMenu(file);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/weapon_origin.h"
+#include "document/weapon_file.h"
 #include "document/weapon_tree.h"
 #include "editor/form_layout.h"
 
@@ -70,6 +70,11 @@ private:
 
     // Document commands.
     void mnuOpen_Click();
+    void mnuOpenArchive_Click();
+    bool openArchiveEntry(const QString &archive, const QString &entry);
+    // Makes loaded the document, or tells why shown could not be opened.
+    bool takeDocument(const WeaponFileResult &result, WeaponTree &loaded, WeaponOrigin origin,
+                      const QString &shown);
     void mnuSave_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
@@ -108,6 +113,8 @@ private:
     ImageList *m_imageList1 = nullptr;
     ImageList *m_imageList2 = nullptr;
     CommonDialog *m_commonDialog1 = nullptr;
+    // Archives are chosen apart from weapon files, so each dialog starts where it was left.
+    CommonDialog *m_archiveDialog = nullptr;
     QUndoStack *m_undoStack = nullptr;
     // Keystrokes in the value box merge into one step while the run stays the same.
     int m_typingRun = 0;

@@ -4,6 +4,8 @@
 
 #include "about/form2.h"
 #include "document/weapon_file.h"
+#include "editor/archive_chooser.h"
+#include "editor/archive_weapon.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
 #include "editor/message_box.h"
@@ -32,10 +34,42 @@ bool Form1::openWeaponFile(const QString &path)
     // its history exactly as they were.
     WeaponTree loaded;
     WeaponOrigin origin;
-    if (const WeaponFileResult result = load_weapon(loaded, path, &origin); !result) {
+    const WeaponFileResult result = load_weapon(loaded, path, &origin);
+    if (!takeDocument(result, loaded, std::move(origin), QDir::toNativeSeparators(path)))
+        return false;
+    rememberRecent(path);
+    return true;
+}
+
+void Form1::mnuOpenArchive_Click()
+{
+    if (!maybeSave() || !m_archiveDialog->ShowOpen())
+        return;
+    const QString archive = m_archiveDialog->FileName;
+    QString failure;
+    if (const std::optional<QString> entry = choose_archive_entry(this, archive, &failure))
+        openArchiveEntry(archive, *entry);
+    else if (!failure.isEmpty())
         show_warning(this, kProgramTitle,
                      QStringLiteral("%1 could not be opened.\n\n%2")
-                         .arg(QDir::toNativeSeparators(path), result.reason));
+                         .arg(QDir::toNativeSeparators(archive), failure));
+}
+
+bool Form1::openArchiveEntry(const QString &archive, const QString &entry)
+{
+    WeaponTree loaded;
+    WeaponOrigin origin;
+    const WeaponFileResult result = load_archive_weapon(loaded, archive, entry, origin);
+    return takeDocument(result, loaded, std::move(origin),
+                        QStringLiteral("%1:%2").arg(QDir::toNativeSeparators(archive), entry));
+}
+
+bool Form1::takeDocument(const WeaponFileResult &result, WeaponTree &loaded, WeaponOrigin origin,
+                         const QString &shown)
+{
+    if (!result) {
+        show_warning(this, kProgramTitle,
+                     QStringLiteral("%1 could not be opened.\n\n%2").arg(shown, result.reason));
         return false;
     }
     tree().adopt(loaded);
@@ -43,7 +77,6 @@ bool Form1::openWeaponFile(const QString &path)
     setOrigin(std::move(origin));
     m_undoStack->clear();
     Tv_NodeClick();
-    rememberRecent(path);
     return true;
 }
 
@@ -55,7 +88,9 @@ bool Form1::saveAndReport()
         return true;
     if (disk_changed(m_origin) && !overwriteChangedFile())
         return false;
-    const WeaponFileResult saved = save_weapon(tree(), m_origin);
+    const bool inArchive = !m_origin.entry.isEmpty();
+    const WeaponFileResult saved =
+        inArchive ? save_archive_weapon(tree(), m_origin) : save_weapon(tree(), m_origin);
     if (!saved) {
         show_warning(this, kProgramTitle,
                      QStringLiteral("%1 was not saved.\n\n%2")
@@ -63,7 +98,8 @@ bool Form1::saveAndReport()
         return false;
     }
     m_undoStack->setClean();
-    rememberRecent(m_origin.path);
+    if (!inArchive)
+        rememberRecent(m_origin.path);
     return true;
 }
 

@@ -7,8 +7,8 @@
 #include <QtWidgets>
 
 // Types each answer in turn into a prompt or the file dialog's name box, or clicks the message
-// button it names; any other window is rejected, so that a test fails instead of hanging. Gives
-// each window's title, a message's text.
+// button or chooses the archive entry it names; any other window is rejected, so that a test
+// fails instead of hanging. Gives each window's title, a message's text.
 template <class Command> QStringList answer_modals(const QStringList &answers, Command command)
 {
     QStringList seen;
@@ -30,6 +30,15 @@ template <class Command> QStringList answer_modals(const QStringList &answers, C
             const QString &text = answers[seen.size() - 1];
             prompt ? prompt->setTextValue(text) : name->setText(text);
             window->accept();
+        }
+        // The archive chooser: the row named by the answer.
+        auto *entries = window->findChild<QAbstractItemView *>(QStringLiteral("ArchiveEntries"));
+        for (int row = 0; entries && row < entries->model()->rowCount(); ++row) {
+            const QModelIndex index = entries->model()->index(row, 0);
+            if (seen.size() <= answers.size() && index.data() == answers[seen.size() - 1]) {
+                entries->setCurrentIndex(index);
+                window->accept();
+            }
         }
         for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>()) {
             if (seen.size() <= answers.size() &&

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "document/weapon_file.h"
+
+// A weapon file kept as an entry of a game archive: read through the archive library into the
+// document core, and written back the same way. Neither library knows the other; this joins them.
+
+// Fills the tree from the entry and origin with where it came from. The archive is taken down
+// as the disk holds it before the entry is read, so that a change made meanwhile is noticed at
+// Save.
+WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, const QString &entry,
+                                     WeaponOrigin &origin);
+
+// Writes the tree, and the lines after the first as they were read, back into the entry; the
+// archive is replaced whole or not at all.
+WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin);
