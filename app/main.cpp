@@ -8,6 +8,18 @@
 
 int main(int argc, char *argv[])
 {
+    // Help and the version are answered before the window system is reached, so that they work
+    // without a desktop session. Anything else waits for the real application, which takes Qt's
+    // own options (-platform, -style) off the command line first.
+    {
+        const QCoreApplication early(argc, argv);
+        describe_application();
+        if (const CommandLine command = read_command_line(QCoreApplication::arguments());
+            !command.answer.isEmpty()) {
+            std::fputs(qPrintable(command.answer), stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     describe_application();
     ignore_file_size_signal();

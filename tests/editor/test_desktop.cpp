@@ -62,18 +62,28 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("output"); // exit code, first line out, lines of error
-        QTest::newRow("help") << QStringList{"--help"} << "0|Usage: armsmith [options] [FILE]|";
-        QTest::newRow("version") << QStringList{"--version"} << "0|armsmith " ARMSMITH_VERSION "|";
+        QTest::addColumn<bool>("desktop");   // false: no window system to be had at all
+        QTest::newRow("help") << QStringList{"--help"} << "0|Usage: armsmith [options] [FILE]|"
+                              << false;
+        QTest::newRow("version") << QStringList{"--version"} << "0|armsmith " ARMSMITH_VERSION "|"
+                                 << false;
         QTest::newRow("two files") << QStringList{"a", "b"}
                                    << "2||armsmith: Only one weapon file can be opened at a "
-                                      "time; 2 were given.";
+                                      "time; 2 were given."
+                                   << true;
         QTest::newRow("unknown option")
-            << QStringList{"--open"} << "2||armsmith: Unknown option 'open'.";
+            << QStringList{"--open"} << "2||armsmith: Unknown option 'open'." << true;
     }
     void command_line_answers() // the program itself, which answers and ends without a window
     {
         QFETCH(QStringList, arguments);
+        QFETCH(bool, desktop);
         QProcess armsmith;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            if (!desktop)
+                environment.remove(name);
+        armsmith.setProcessEnvironment(environment);
         armsmith.start(ARMSMITH_EXECUTABLE, arguments);
         QVERIFY(armsmith.waitForFinished());
         // Qt may warn about the test machine's session first; only our own lines count.
