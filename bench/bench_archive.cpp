@@ -1,6 +1,7 @@
 #include "archive/zip_archive.h"
 #include "bench/floor_reporter.h"
 #include "bench/largest_weapon.h"
+#include "bench/quiet_offscreen.h"
 #include "document/weapon_file.h"
 #include "editor/archive_chooser.h"
 
@@ -188,24 +189,12 @@ void saveFloor(benchmark::State &state)
     }
 }
 
-// The offscreen platform says at every window shown that it cannot pass size hints on, which
-// would bury the figures; everything else Qt says is let through.
-QtMessageHandler g_qtMessages = nullptr;
-
-void dropSizeHintNotices(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (!text.contains(QLatin1String("propagateSizeHints")))
-        g_qtMessages(type, context, text);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_qtMessages = qInstallMessageHandler(dropSizeHintNotices);
+    useQuietOffscreenPlatform();
     QApplication app(argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -217,8 +206,5 @@ int main(int argc, char **argv)
     registerWithFloor("archive_list_in_chooser", listInChooser, listFloor);
     registerWithFloor("archive_open_entry", openEntry, openFloor);
     registerWithFloor("archive_save_entry", saveEntry, saveFloor);
-    FloorReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return runWithFloors();
 }

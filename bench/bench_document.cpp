@@ -177,8 +177,5 @@ int main(int argc, char **argv)
     registerWithFloor("open_with_checks", openChecked, openUnchecked);
     registerWithFloor("save_weapon", saveWeapon, saveFloor);
     registerWithFloor("save_weapon_in_place", saveWeaponInPlace, saveFloor);
-    FloorReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return runWithFloors();
 }

@@ -1,5 +1,6 @@
 #include "bench/floor_reporter.h"
 #include "bench/largest_weapon.h"
+#include "bench/quiet_offscreen.h"
 #include "document/weapon_file.h"
 #include "document/weapon_tree.h"
 #include "editor/form1.h"
@@ -299,24 +300,12 @@ void searchFloor(benchmark::State &state)
     }
 }
 
-// The offscreen platform says at every window shown that it cannot pass size hints on, which
-// would bury the figures; everything else Qt says is let through.
-QtMessageHandler g_qtMessages = nullptr;
-
-void dropSizeHintNotices(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (!text.contains(QLatin1String("propagateSizeHints")))
-        g_qtMessages(type, context, text);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_qtMessages = qInstallMessageHandler(dropSizeHintNotices);
+    useQuietOffscreenPlatform();
     QApplication app(argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -325,8 +314,5 @@ int main(int argc, char **argv)
     registerWithFloor("collapse_all", collapseAll, collapseFloor);
     registerWithFloor("keystroke", keystroke, keystrokeOnOnePair);
     registerWithFloor("search_nothing", searchNothing, searchFloor);
-    FloorReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return runWithFloors();
 }

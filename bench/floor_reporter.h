@@ -74,3 +74,12 @@ private:
     };
     std::map<std::string, Times> m_times;
 };
+
+// Runs every registered figure with the floor report; what a benchmark program's main() ends on.
+inline int runWithFloors()
+{
+    FloorReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
