@@ -1,5 +1,7 @@
 #include "editor/accessible_action.h"
 
+#include "editor/accessible_leaf.h"
+
 #include <QAccessible>
 #include <QAction>
 #include <QMenu>
@@ -11,7 +13,7 @@ namespace
 const char *const kNameProperty = "armsmithAccessibleName";
 
 // A menu item that speaks its own name; everything else it reports as any menu item does.
-class NamedMenuItem : public QAccessibleInterface, public QAccessibleActionInterface
+class NamedMenuItem : public AccessibleLeaf, public QAccessibleActionInterface
 {
 public:
     explicit NamedMenuItem(QAction *action) : m_action(action) {}
@@ -23,12 +25,6 @@ public:
     {
         return QAccessible::queryAccessibleInterface(menu());
     }
-    QAccessibleInterface *child(int /*index*/) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface * /*child*/) const override { return -1; }
-    QAccessibleInterface *childAt(int /*x*/, int /*y*/) const override { return nullptr; }
-    QAccessibleInterface *focusChild() const override { return nullptr; }
-    void setText(QAccessible::Text /*t*/, const QString & /*text*/) override {}
     QAccessible::Role role() const override { return QAccessible::MenuItem; }
 
     QString text(QAccessible::Text t) const override

@@ -1,5 +1,7 @@
 #include "editor/tree_accessible.h"
 
+#include "editor/accessible_leaf.h"
+
 #include <QPointer>
 #include <QTreeView>
 
@@ -7,7 +9,7 @@ namespace
 {
 
 // One row of the tree as a screen reader sees it.
-class TreeItemAccessible : public QAccessibleInterface
+class TreeItemAccessible : public AccessibleLeaf
 {
 public:
     TreeItemAccessible(QTreeView *view, const QPersistentModelIndex &index)
@@ -22,12 +24,6 @@ public:
     {
         return QAccessible::queryAccessibleInterface(m_view);
     }
-    QAccessibleInterface *child(int /*index*/) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface * /*child*/) const override { return -1; }
-    QAccessibleInterface *childAt(int /*x*/, int /*y*/) const override { return nullptr; }
-    QAccessibleInterface *focusChild() const override { return nullptr; }
-    void setText(QAccessible::Text /*t*/, const QString & /*text*/) override {}
     QAccessible::Role role() const override { return QAccessible::TreeItem; }
     const QPersistentModelIndex &index() const { return m_index; }
 
