@@ -3,11 +3,14 @@
 namespace
 {
 
+// Step names show in the Edit menu, where a lone & would underline the letter after it.
+QString shownInMenu(QString text) { return text.replace(u'&', QStringLiteral("&&")); }
+
 // The value's key names the step, since that is what the user looks for in the tree.
 QString changeName(const WeaponTree &tree, NodeIndex node)
 {
     const NodeIndex parent = tree.parent(node);
-    return QStringLiteral("Change of %1").arg(tree.text(parent != 0 ? parent : node));
+    return QStringLiteral("Change of %1").arg(shownInMenu(tree.text(parent != 0 ? parent : node)));
 }
 
 } // namespace
@@ -46,7 +49,7 @@ NewKeyStep::NewKeyStep(WeaponTree &tree, NodeIndex selectedBefore, ShowNode show
     : m_tree(tree), m_key(tree.text(static_cast<NodeIndex>(tree.count() - 1))),
       m_value(tree.text(tree.count())), m_selectedBefore(selectedBefore), m_show(std::move(show))
 {
-    setText(QStringLiteral("New Key %1").arg(m_key));
+    setText(QStringLiteral("New Key %1").arg(shownInMenu(m_key)));
 }
 
 void NewKeyStep::undo()
