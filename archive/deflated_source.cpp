@@ -110,6 +110,6 @@ zip_source_t *deflated_source_create(const QByteArray &bytes, zip_error_t *error
         crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
     zip_source_t *created = zip_source_function_create(callback, source.get(), error);
     if (created)
-        source.release();
+        static_cast<void>(source.release()); // libzip owns it now, and frees it with the source
     return created;
 }

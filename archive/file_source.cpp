@@ -344,6 +344,6 @@ zip_source_t *file_source_create(const QString &path, zip_error_t *error)
     auto source = std::make_unique<FileSource>(path);
     zip_source_t *created = zip_source_function_create(callback, source.get(), error);
     if (created)
-        source.release();
+        static_cast<void>(source.release()); // libzip owns it now, and frees it with the source
     return created;
 }

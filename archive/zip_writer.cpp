@@ -87,6 +87,6 @@ ArchiveResult write_entry(const QString &archive, const QString &name, const QBy
     // On failure libzip removes its temporary file and leaves the archive untouched.
     if (zip_close(zip.get()) < 0)
         return writeFailure(zip.get());
-    zip.release();
+    static_cast<void>(zip.release()); // a closed archive is freed by zip_close itself
     return {};
 }
