@@ -97,9 +97,9 @@ private slots:
             << QStringList{"3", "box", "type a", "undo", "redo", "box", "type c", "undo"}
             << QByteArray("H\\a\\1a\\b\\2\r\n") << true;
         QTest::newRow("New Key undone") << QStringList{"key ammo 9", "undo"} << kOpened << false;
-        QTest::newRow("New Key undone and redone")
-            << QStringList{"key ammo 9", "undo", "redo"} << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n")
-            << true;
+        QTest::newRow("New Key undone and redone by keys on the tree")
+            << QStringList{"key ammo 9", "Ctrl+Z", "Ctrl+Shift+Z"}
+            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true;
     }
     void undo_and_redo()
     {
