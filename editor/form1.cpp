@@ -158,9 +158,11 @@ void Form1::createMenus()
     addCommand(view, "mnuCollapseAll", QStringLiteral("&Collapse All"), &Form1::collapse_all)
         ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
     QMenu *help = add_menu(menuBar(), "mnuHelp", QStringLiteral("&Help"));
-    set_accessible_name(
-        addCommand(help, "mnuAbout", QStringLiteral("&About "), &Form1::mnuAbout_Click),
-        QStringLiteral("About"));
+    QAction *about =
+        addCommand(help, "mnuAbout", QStringLiteral("&About "), &Form1::mnuAbout_Click);
+    set_accessible_name(about, QStringLiteral("About"));
+    // The About window holds the program's only help, its usage text.
+    set_keys(about, QKeySequence::HelpContents);
 }
 
 void Form1::createEditMenu()

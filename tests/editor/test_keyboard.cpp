@@ -64,6 +64,9 @@ private slots:
         row("Ctrl+Shift+O asks for an archive", "Tv", QKeySequence("Ctrl+Shift+O"),
             "Open from Archive| 5 nodes, node 1 selected, open [1 2 4] | focus none [] | " +
                 untouched);
+        row("F1 shows the About window and its usage text", "Tv", QKeySequence("F1"),
+            "About Armsmith| 5 nodes, node 1 selected, open [1 2 4] | focus none [] | " +
+                untouched);
         row("Ctrl+S saves from the value box", "Text2", QKeySequence("Ctrl+S"),
             "| 5 nodes, node 1 selected, open [1 2 4] | focus Text2 [] | " + saved);
         row("Ctrl+Q exits without saving", "Tv", QKeySequence("Ctrl+Q"),
