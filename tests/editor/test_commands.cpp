@@ -13,12 +13,6 @@ static QByteArray weapon_line(int pairs)
     return line;
 }
 
-static QByteArray bytes_of(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A refused save (no answers) or New Key; reason empty: no message at all.
 struct Refusal {
     int pairs;

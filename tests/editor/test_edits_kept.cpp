@@ -7,12 +7,6 @@ namespace
 
 const QByteArray kOpened = "H\\a\\1\\b\\2\r\n";
 
-QByteArray bytes_of(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QAction *action(const Form1 &form, const char *name) { return control<QAction>(form, name); }
 
 // "3" clicks node 3, "box" puts the caret at the end of the value box, "tree" gives the tree

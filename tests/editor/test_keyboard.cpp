@@ -8,12 +8,6 @@ namespace
 // Nodes: 1 H, 2 a, 3 "1" (set to "9" before the keys), 4 b, 5 "2".
 const QByteArray kPairs = "H\\a\\1\\b\\2";
 
-QByteArray bytes_of(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString focus_name()
 {
     const QWidget *focus = QApplication::focusWidget();

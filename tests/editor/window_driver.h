@@ -38,6 +38,13 @@ inline bool show_window(Form1 &form)
     return QTest::qWaitForWindowActive(&form);
 }
 
+// What a file holds now; empty when it cannot be read.
+inline QByteArray bytes_of(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // One node a line, in index order.
 inline QString node_texts(const Form1 &form)
 {
