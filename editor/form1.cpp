@@ -174,10 +174,15 @@ void Form1::createMenus()
 void Form1::createEditMenu()
 {
     m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
-    QAction *undo = named(m_undoStack->createUndoAction(m_mnuEdit), "mnuUndo");
+    QAction *undo =
+        named(m_undoStack->createUndoAction(m_mnuEdit, QStringLiteral("&Undo")), "mnuUndo");
     set_keys(undo, QKeySequence::Undo);
-    QAction *redo = named(m_undoStack->createRedoAction(m_mnuEdit), "mnuRedo");
+    QAction *redo =
+        named(m_undoStack->createRedoAction(m_mnuEdit, QStringLiteral("&Redo")), "mnuRedo");
     set_keys(redo, QKeySequence::Redo);
+    // Users of other editors reach for Ctrl+Y as well, which this desktop may leave unbound.
+    if (const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y); !redo->shortcuts().contains(ctrlY))
+        redo->setShortcuts(redo->shortcuts() << ctrlY);
     m_mnuEdit->addActions({undo, redo});
     named(m_mnuEdit->addSeparator(), "mnuspac3");
     set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
@@ -186,7 +191,7 @@ void Form1::createEditMenu()
     set_keys(addCommand(m_mnuEdit, "mnuFind", QStringLiteral("&Find"), &Form1::mnuFind_Click),
              QKeySequence::Find);
     set_keys(
-        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), &Form1::cmdSearch_Click),
+        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find Ne&xt"), &Form1::cmdSearch_Click),
         QKeySequence::FindNext);
 }
 
