@@ -1,5 +1,7 @@
 #include "document/weapon_tree.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 QString Node::Text() const { return m_tree->text(m_index); }
@@ -149,6 +151,7 @@ AddResult WeaponTree::add(const Relative &relative, const std::optional<QString>
     node.image = image;
     node.parent = parent;
     node.row = static_cast<qint16>(row);
+    node.id = newId(index);
     // Before the push_back below, which may move the parent's children list along with m_nodes.
     if (parent == 0)
         m_topLevel.push_back(index);
@@ -167,8 +170,10 @@ bool WeaponTree::removeLastPair()
         return false;
     const NodeIndex above = parent(key);
     const bool selectedInside = m_selected == key || m_selected == value;
-    emit aboutToRemove(above, row(key));
+    emit aboutToRemove(above, row(key), row(key));
     m_keys.remove(at(key).key);
+    m_indexOfId[at(key).id] = 0;
+    m_indexOfId[at(value).id] = 0;
     if (above == 0)
         m_topLevel.pop_back();
     else
@@ -189,6 +194,7 @@ void WeaponTree::adopt(WeaponTree &other)
     m_nodes.swap(other.m_nodes);
     m_topLevel.swap(other.m_topLevel);
     m_keys.swap(other.m_keys);
+    m_indexOfId.swap(other.m_indexOfId);
     std::swap(m_selected, other.m_selected);
     emit cleared();
     other.clear();
@@ -200,6 +206,7 @@ void WeaponTree::clear()
     m_nodes.clear();
     m_topLevel.clear();
     m_keys.clear();
+    m_indexOfId.clear();
     m_selected = 0;
     emit cleared();
 }
@@ -286,4 +293,179 @@ void WeaponTree::endBatch()
 {
     if (--m_batchDepth == 0)
         emit batchFinished();
+}
+
+// Pair editing. A weapon-shaped tree numbers its nodes in file order: the header 1, then each
+// key followed by its value, so the pair at row r is nodes 2r + 2 and 2r + 3. After every
+// change below the numbers are dealt out again in that order, and the nodes keep their ids.
+
+bool WeaponTree::isWeaponShaped() const
+{
+    if (m_topLevel.size() != 1 || m_topLevel.front() != 1)
+        return false;
+    const int pairs = childCountOf(1);
+    if (count() != 2 * pairs + 1)
+        return false;
+    for (int row = 0; row < pairs; ++row) {
+        const NodeData &key = at(pairKey(row));
+        if (key.parent != 1 || key.children.size() != 1 || key.children[0] != pairKey(row) + 1)
+            return false;
+    }
+    return true;
+}
+
+int WeaponTree::pairRow(NodeIndex node) const
+{
+    if (!contains(node) || kind(node) == NodeKind::Root)
+        return -1;
+    return row(kind(node) == NodeKind::Key ? node : parent(node));
+}
+
+WeaponPair WeaponTree::pairAt(int row) const
+{
+    const NodeIndex key = pairKey(row);
+    return {at(key).key, text(static_cast<NodeIndex>(key + 1))};
+}
+
+void WeaponTree::renumberPairs(int first, int last)
+{
+    NodeData &root = at(1);
+    for (int row = first; row <= last; ++row) {
+        const NodeIndex key = pairKey(row);
+        const auto value = static_cast<NodeIndex>(key + 1);
+        NodeData &k = at(key);
+        k.parent = 1;
+        k.row = static_cast<qint16>(row);
+        k.children[0] = value;
+        at(value).parent = key;
+        root.children[row] = key;
+        m_indexOfId[k.id] = key;
+        m_indexOfId[at(value).id] = value;
+        m_keys.insert(k.key, key);
+    }
+}
+
+quint32 WeaponTree::newId(NodeIndex index)
+{
+    m_indexOfId.push_back(index);
+    return static_cast<quint32>(m_indexOfId.size() - 1);
+}
+
+std::optional<quint32> WeaponTree::selectedId() const
+{
+    if (m_selected == 0)
+        return std::nullopt;
+    return at(m_selected).id;
+}
+
+void WeaponTree::reselect(std::optional<quint32> id)
+{
+    if (id)
+        m_selected = nodeOfId(*id);
+}
+
+bool WeaponTree::removePairs(int row, int count)
+{
+    const int pairs = isWeaponShaped() ? childCountOf(1) : 0;
+    if (row < 0 || count < 1 || row + count > pairs)
+        return false;
+    const std::optional<quint32> selection = selectedId();
+    const int selectedRow = pairRow(m_selected);
+    emit aboutToRemove(1, row, row + count - 1);
+    const auto first = m_nodes.begin() + (2 * row + 1);
+    for (auto it = first; it != first + 2 * count; ++it) {
+        m_indexOfId[it->id] = 0;
+        if (it->hasKey)
+            m_keys.remove(it->key);
+    }
+    m_nodes.erase(first, first + 2 * count);
+    at(1).children.resize(pairs - count);
+    renumberPairs(row, pairs - count - 1);
+    const bool selectionGone = selectedRow >= row && selectedRow < row + count;
+    // The next pair takes the place of the ones that went, or the one before at the end.
+    const int next = std::min(row, pairs - count - 1);
+    if (selectionGone)
+        m_selected = next >= 0 ? pairKey(next) : NodeIndex(1);
+    else
+        reselect(selection);
+    emit removed();
+    if (selectionGone)
+        emit selectionChanged(m_selected);
+    return true;
+}
+
+bool WeaponTree::movePair(int from, int to)
+{
+    const int pairs = isWeaponShaped() ? childCountOf(1) : 0;
+    if (from < 0 || to < 0 || from >= pairs || to >= pairs || from == to)
+        return false;
+    const std::optional<quint32> selection = selectedId();
+    // Qt counts the destination before the move: below the moved row it is one further on.
+    emit aboutToMove(1, from, to > from ? to + 1 : to);
+    const auto pairAt = [this](int row) { return m_nodes.begin() + (2 * row + 1); };
+    if (from < to)
+        std::rotate(pairAt(from), pairAt(from + 1), pairAt(to + 1));
+    else
+        std::rotate(pairAt(to), pairAt(from), pairAt(from + 1));
+    renumberPairs(std::min(from, to), std::max(from, to));
+    reselect(selection);
+    emit moved();
+    return true;
+}
+
+AddError WeaponTree::insertPairs(int row, const QList<WeaponPair> &pairs)
+{
+    const int existing = isWeaponShaped() ? childCountOf(1) : -1;
+    if (row < 0 || row > existing)
+        return AddError::NoSuchRelative;
+    if (count() + 2 * pairs.size() > kMaxNodes)
+        return AddError::Full;
+    QSet<QString> seen;
+    for (const WeaponPair &pair : pairs) {
+        if (m_keys.contains(pair.key) || seen.contains(pair.key))
+            return AddError::KeyInUse;
+        seen.insert(pair.key);
+    }
+    if (pairs.isEmpty())
+        return AddError::None;
+    const std::optional<quint32> selection = selectedId();
+    emit aboutToInsert(1, row, row + int(pairs.size()) - 1);
+    std::vector<NodeData> fresh(2 * static_cast<size_t>(pairs.size()));
+    for (qsizetype i = 0; i < pairs.size(); ++i) {
+        NodeData &key = fresh[2 * size_t(i)];
+        key.text = key.key = pairs[i].key;
+        key.hasKey = key.bold = true;
+        key.image = kImageKey;
+        key.children.append(0);
+        NodeData &value = fresh[2 * size_t(i) + 1];
+        value.text = pairs[i].value;
+        value.image = kImageValue;
+        key.id = newId(0);
+        value.id = newId(0);
+    }
+    m_nodes.insert(m_nodes.begin() + (2 * row + 1), std::make_move_iterator(fresh.begin()),
+                   std::make_move_iterator(fresh.end()));
+    at(1).children.resize(existing + pairs.size());
+    renumberPairs(row, existing + int(pairs.size()) - 1);
+    reselect(selection);
+    emit inserted();
+    return AddError::None;
+}
+
+AddError WeaponTree::renameKey(NodeIndex key, const QString &name)
+{
+    if (!contains(key) || kind(key) != NodeKind::Key)
+        return AddError::NoSuchRelative;
+    NodeData &node = at(key);
+    if (node.key == name)
+        return AddError::None;
+    if (m_keys.contains(name))
+        return AddError::KeyInUse;
+    m_keys.remove(node.key);
+    m_keys.insert(name, key);
+    node.key = name;
+    node.text = name;
+    emit keyChanged(key);
+    emit textChanged(key);
+    return AddError::None;
 }

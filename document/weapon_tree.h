@@ -26,6 +26,13 @@ enum class Relationship { Child };
 
 enum class AddError { None, KeyInUse, NoSuchRelative, Full };
 
+// One key and its value, as the file holds them.
+struct WeaponPair {
+    QString key;
+    QString value;
+    bool operator==(const WeaponPair &) const = default;
+};
+
 class WeaponTree;
 
 // A handle on one node of a WeaponTree; cheap to copy, valid until the tree is cleared.
@@ -144,14 +151,53 @@ public:
     // Room for this many nodes, so that a large load does not grow the tree step by step.
     void reserve(int nodes);
 
+    // Pair editing, on a tree shaped as a weapon (isWeaponShaped): the header the only
+    // top-level node, each key under it with its value as its one child, numbered in file
+    // order, so that the pair at row r is nodes 2r + 2 and 2r + 3. Each change deals the
+    // numbers out again in the new order and is announced as rows removed, moved or inserted
+    // under the header; the selection stays on the node it was on.
+    bool isWeaponShaped() const;
+    static NodeIndex pairKey(int row) { return static_cast<NodeIndex>(2 * row + 2); }
+    // The row of the pair a key or value belongs to; -1 for the header or no node.
+    int pairRow(NodeIndex node) const;
+    WeaponPair pairAt(int row) const;
+    // The key node named key, or 0.
+    NodeIndex keyNode(const QString &key) const { return m_keys.value(key, 0); }
+    // Removes count pairs from row on. A selection among them moves to the pair that takes
+    // their place, or to the one before at the end, or to the header when none is left.
+    bool removePairs(int row, int count);
+    // Moves the pair at from so that it stands at row to.
+    bool movePair(int from, int to);
+    // Inserts pairs (bold keys, collapsed) before the pair at row; row = pair count appends.
+    // All or nothing: one key already in use, or named twice, refuses every pair.
+    AddError insertPairs(int row, const QList<WeaponPair> &pairs);
+    // Gives a key node a new name, as its key and its text.
+    AddError renameKey(NodeIndex key, const QString &name);
+
+    // An id of the node at index that stays the same while numbers change, for item models;
+    // nodeOfId gives the node's number now, or 0 once it has gone.
+    quint32 nodeId(NodeIndex index) const { return at(index).id; }
+    NodeIndex nodeOfId(quint32 id) const
+    {
+        return id < m_indexOfId.size() ? m_indexOfId[id] : NodeIndex(0);
+    }
+
 signals:
     void aboutToClear();
     void cleared();
     void aboutToAdd(NodeIndex parent, int row);
     void added(NodeIndex index);
-    // parent's child at row goes, with everything below it.
-    void aboutToRemove(NodeIndex parent, int row);
+    // parent's children from first to last go, with everything below them.
+    void aboutToRemove(NodeIndex parent, int first, int last);
     void removed();
+    // New children of parent come in at rows first to last.
+    void aboutToInsert(NodeIndex parent, int first, int last);
+    void inserted();
+    // parent's child at row moves to stand before the child now at destination.
+    void aboutToMove(NodeIndex parent, int row, int destination);
+    void moved();
+    // A key node has a new key (its textChanged follows).
+    void keyChanged(NodeIndex index);
     void textChanged(NodeIndex index);
     void boldChanged(NodeIndex index);
     void expandedChanged(NodeIndex index, bool expanded);
@@ -170,6 +216,7 @@ private:
         qint16 image = 0;
         NodeIndex parent = 0;
         qint16 row = 0;
+        quint32 id = 0;
         // Most nodes have one child or none; one fits without a heap allocation.
         QVarLengthArray<NodeIndex, 1> children;
     };
@@ -179,10 +226,16 @@ private:
     NodeIndex resolve(const Relative &relative, bool &found) const;
     bool isAncestor(NodeIndex ancestor, NodeIndex node) const;
     void setSelection(NodeIndex index);
+    quint32 newId(NodeIndex index);
+    void renumberPairs(int first, int last);
+    // The selection's node id, to find it again once the numbers changed.
+    std::optional<quint32> selectedId() const;
+    void reselect(std::optional<quint32> id);
 
     std::vector<NodeData> m_nodes;
     std::vector<NodeIndex> m_topLevel;
     QHash<QString, NodeIndex> m_keys;
+    std::vector<NodeIndex> m_indexOfId;
     NodeIndex m_selected = 0;
     int m_batchDepth = 0;
     Nodes m_nodesFacade{this};

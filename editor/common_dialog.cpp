@@ -3,11 +3,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-bool CommonDialog::ShowOpen()
+bool CommonDialog::ShowOpen() { return show(false); }
+bool CommonDialog::ShowSave() { return show(true); }
+
+bool CommonDialog::show(bool save)
 {
     QFileDialog dialog(qobject_cast<QWidget *>(parent()), DialogTitle);
     dialog.setObjectName(QStringLiteral("CommonDialog1Window"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name typed for a file that does not exist is taken; the load then fails on it.
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!Filter.isEmpty())

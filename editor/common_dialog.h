@@ -21,4 +21,9 @@ public:
     // Asks for a file to open. False when the user cancelled and CancelError asks for that to
     // count as a failure.
     bool ShowOpen();
+    // Asks for a file to save to; an existing file is replaced only once the user agreed.
+    bool ShowSave();
+
+private:
+    bool show(bool save);
 };

@@ -84,6 +84,10 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_archiveDialog->CancelError = true;
     m_archiveDialog->DialogTitle = QStringLiteral("Open from Archive");
     m_archiveDialog->Filter = QStringLiteral("Game archives (*.pk3 *.zbx *.zip);;All files (*)");
+    m_saveDialog = new CommonDialog(this);
+    m_saveDialog->setObjectName(QStringLiteral("CommonDialog3"));
+    m_saveDialog->CancelError = true;
+    m_saveDialog->DialogTitle = QStringLiteral("Save Weapon As");
     m_document = new WeaponDocument(this);
     m_undoStack = new QUndoStack(this);
     // The history knows when undoing comes back to what was saved; the document, when it was.
@@ -153,6 +157,10 @@ void Form1::createMenus()
         ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
     set_keys(addCommand(file, "mnuSave", QStringLiteral("&Save Weapon"), &Form1::mnuSave_Click),
              QKeySequence::Save);
+    set_keys(addCommand(file, "mnuSaveAs", QStringLiteral("Sav&e Weapon As\u2026"),
+                        &Form1::mnuSaveAs_Click),
+             QKeySequence::SaveAs, Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    addCommand(file, "mnuRevert", QStringLiteral("Re&vert"), &Form1::mnuRevert_Click);
     createRecentMenu(file);
     named(file->addSeparator(), "mnuspac");
     set_keys(addCommand(file, "mnuExit", QStringLiteral("E&xit"), &Form1::mnuExit_Click),
@@ -187,6 +195,7 @@ void Form1::createEditMenu()
     named(m_mnuEdit->addSeparator(), "mnuspac3");
     set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
              QKeySequence::New);
+    createPairMenu();
     named(m_mnuEdit->addSeparator(), "mnuspac2");
     set_keys(addCommand(m_mnuEdit, "mnuFind", QStringLiteral("&Find"), &Form1::mnuFind_Click),
              QKeySequence::Find);
@@ -221,6 +230,8 @@ void Form1::createTreeFrame(QWidget *client)
     m_weapFrame = makeFrame(client, "weap_frame", QStringLiteral("Weapon Properties"));
     m_tv = new TreeView(m_document->tree(), *m_imageList1, m_weapFrame);
     m_tv->setIconSize(QSize(16, 16));
+    m_tv->addActions(m_pairActions);
+    m_tv->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void Form1::createValuePanel(QWidget *client)

@@ -4,6 +4,8 @@
 #include "editor/form_layout.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -26,6 +28,8 @@ inline const QString kProgramTitle = QStringLiteral("Zembrak Armsmith");
 
 // The main window: the whole editor. Handlers are named after the control and the event that
 // runs them; each is short and runs on the user-interface thread.
+using ShowNode = std::function<void(NodeIndex)>;
+
 class Form1 : public QMainWindow
 {
     Q_OBJECT
@@ -84,12 +88,17 @@ private:
     void collapse_all();
     void set_all_expanded(bool expanded);
     bool saveAndReport();
+    void mnuSaveAs_Click();
+    void mnuRevert_Click();
+    // Reads the file again as the disk holds it, or tells why it could not.
+    bool revertAndReport();
     // Before the document is replaced or the program ends: true when that may go ahead.
     bool maybeSave();
     // The status bar and the title name where the document comes from.
     void showOrigin();
-    // Before a save over a file that another program changed since we read or wrote it.
-    bool overwriteChangedFile();
+    // Before a save over a file that another program changed since we read or wrote it:
+    // Save to overwrite it, Reset to take the file as it is now, Cancel.
+    QMessageBox::StandardButton askChangedFile();
 
     // Value panel.
     void Tv_NodeClick();
@@ -99,6 +108,24 @@ private:
     void fitValuePanel(bool editable);
     // Selects a node an undo or redo touched and fits the value panel to it.
     void showStep(NodeIndex node);
+
+    // Pair editing.
+    void createPairMenu();
+    // Rows of the pairs selected in the tree, a value counting as its pair, in file order.
+    QList<int> selectedPairRows() const;
+    ShowNode stepShower();
+    void mnuDeletePair_Click();
+    void mnuRenameKey_Click();
+    void mnuMoveUp_Click();
+    void mnuMoveDown_Click();
+    void movePairs(int by);
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    // Why pairs cannot go into the document as they are, or empty.
+    QString pasteRefusal(const QList<WeaponPair> &pairs) const;
+    // Asks before pasted pairs give keys already here their values.
+    bool replaceValues(const QList<WeaponPair> &replaced);
+    void mnuDuplicate_Click();
 
     // Search.
     void mnuFind_Click();
@@ -116,6 +143,9 @@ private:
     CommonDialog *m_commonDialog1 = nullptr;
     // Archives are chosen apart from weapon files, so each dialog starts where it was left.
     CommonDialog *m_archiveDialog = nullptr;
+    CommonDialog *m_saveDialog = nullptr;
+    // The pair commands, in the Edit menu and on the tree's context menu.
+    QList<QAction *> m_pairActions;
     QUndoStack *m_undoStack = nullptr;
     // Keystrokes in the value box merge into one step while the run stays the same.
     int m_typingRun = 0;

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QUndoStack>
 
@@ -76,7 +77,10 @@ bool Form1::saveAndReport()
         return true;
     WeaponFileResult saved = m_document->save();
     if (saved.status == WeaponFileStatus::ChangedOnDisk) {
-        if (!overwriteChangedFile())
+        const QMessageBox::StandardButton answer = askChangedFile();
+        if (answer == QMessageBox::Reset)
+            revertAndReport();
+        if (answer != QMessageBox::Save)
             return false;
         saved = m_document->save(DiskCheck::Overwrite);
     }
@@ -91,15 +95,68 @@ bool Form1::saveAndReport()
     return true;
 }
 
-bool Form1::overwriteChangedFile()
+QMessageBox::StandardButton Form1::askChangedFile()
 {
     const QString text =
         QStringLiteral("%1 was changed by another program since Armsmith read it or last "
-                       "saved it.\n\nOverwrite that change with this document?")
+                       "saved it.\n\nOverwrite that change with this document, or reload the "
+                       "file as it is now and lose the edits made here?")
             .arg(m_document->displayName());
-    return ask(this, kProgramTitle, text, QMessageBox::Save | QMessageBox::Cancel,
-               QMessageBox::Cancel,
-               {{QMessageBox::Save, QStringLiteral("Overwrite")}}) == QMessageBox::Save;
+    return ask(this, kProgramTitle, text,
+               QMessageBox::Save | QMessageBox::Reset | QMessageBox::Cancel, QMessageBox::Cancel,
+               {{QMessageBox::Save, QStringLiteral("Overwrite")},
+                {QMessageBox::Reset, QStringLiteral("Reload")}});
+}
+
+void Form1::mnuSaveAs_Click()
+{
+    if (!m_document->isOpen())
+        return;
+    const WeaponOrigin &from = origin();
+    // From an archive the copy starts beside the archive, under the entry's own name.
+    m_saveDialog->FileName =
+        from.entry.isEmpty()
+            ? from.path
+            : QFileInfo(from.path).dir().filePath(QFileInfo(from.entry).fileName());
+    if (!m_saveDialog->ShowSave())
+        return;
+    const QString path = m_saveDialog->FileName;
+    if (const WeaponFileResult saved = m_document->saveAs(path); !saved) {
+        show_warning(this, kProgramTitle,
+                     QStringLiteral("%1 was not saved.\n\n%2")
+                         .arg(QDir::toNativeSeparators(path), saved.reason));
+        return;
+    }
+    rememberRecent(path);
+}
+
+void Form1::mnuRevert_Click()
+{
+    if (!m_document->isOpen())
+        return;
+    if (m_document->isModified() &&
+        ask(this, kProgramTitle,
+            QStringLiteral("%1 has changes that are not saved.\n\nRevert to the file as it is "
+                           "on disk and lose them?")
+                .arg(m_document->displayName()),
+            QMessageBox::Reset | QMessageBox::Cancel, QMessageBox::Cancel,
+            {{QMessageBox::Reset, QStringLiteral("Revert")}}) != QMessageBox::Reset)
+        return;
+    revertAndReport();
+}
+
+bool Form1::revertAndReport()
+{
+    if (const WeaponFileResult read = m_document->revert(); !read) {
+        show_warning(this, kProgramTitle,
+                     QStringLiteral("%1 could not be read again; the document stays as it "
+                                    "was.\n\n%2")
+                         .arg(m_document->displayName(), read.reason));
+        return false;
+    }
+    m_undoStack->clear();
+    Tv_NodeClick();
+    return true;
 }
 
 bool Form1::maybeSave()

@@ -45,7 +45,9 @@ TreeView::TreeView(WeaponTree &tree, const ImageList &images, QWidget *parent)
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setRootIsDecorated(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several pairs at once for Delete, Copy and Move; the current row stays the one the
+    // value panel shows.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setItemDelegate(new LabelDelegate(this));
     setModel(m_model);
     setLabelEdit(tvwManual);
@@ -76,6 +78,16 @@ void TreeView::setLabelEdit(int mode)
     setEditTriggers(mode == tvwAutomatic
                         ? QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed
                         : QAbstractItemView::NoEditTriggers);
+}
+
+QList<NodeIndex> TreeView::selectedNodes() const
+{
+    QList<NodeIndex> nodes;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes()) {
+        if (const NodeIndex node = m_model->nodeAt(index))
+            nodes.append(node);
+    }
+    return nodes;
 }
 
 void TreeView::followSelection(NodeIndex node)

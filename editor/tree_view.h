@@ -26,6 +26,8 @@ public:
     int LabelEdit() const { return m_labelEdit; }
     void setLabelEdit(int mode);
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
+    // Every node selected with Shift and Ctrl, the current one included, in no set order.
+    QList<NodeIndex> selectedNodes() const;
 
 signals:
     void NodeClick(NodeIndex node);

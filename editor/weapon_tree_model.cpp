@@ -21,17 +21,44 @@ WeaponTreeModel::WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QO
         if (!m_resetting)
             endInsertRows();
     });
-    connect(&tree, &WeaponTree::aboutToRemove, this, [this](NodeIndex parent, int row) {
+    connect(&tree, &WeaponTree::aboutToRemove, this, [this](NodeIndex parent, int first, int last) {
         m_removing = true;
         if (m_tree.inBatch())
             beginStructureChange();
         else
-            beginRemoveRows(indexOf(parent), row, row);
+            beginRemoveRows(indexOf(parent), first, last);
     });
     connect(&tree, &WeaponTree::removed, this, [this] {
         if (!m_resetting)
             endRemoveRows();
         m_removing = false;
+    });
+    connect(&tree, &WeaponTree::aboutToInsert, this, [this](NodeIndex parent, int first, int last) {
+        if (m_tree.inBatch())
+            beginStructureChange();
+        else
+            beginInsertRows(indexOf(parent), first, last);
+    });
+    connect(&tree, &WeaponTree::inserted, this, [this] {
+        if (!m_resetting)
+            endInsertRows();
+    });
+    connect(&tree, &WeaponTree::aboutToMove, this, [this](NodeIndex parent, int row, int to) {
+        m_removing = true;
+        if (m_tree.inBatch())
+            beginStructureChange();
+        else
+            beginMoveRows(indexOf(parent), row, row, indexOf(parent), to);
+    });
+    connect(&tree, &WeaponTree::moved, this, [this] {
+        if (!m_resetting)
+            endMoveRows();
+        m_removing = false;
+    });
+    // A value's description names its key.
+    connect(&tree, &WeaponTree::keyChanged, this, [this](NodeIndex key) {
+        if (m_tree.childCount(key) > 0)
+            nodeChanged(m_tree.child(key, 0), Qt::AccessibleDescriptionRole);
     });
     connect(&tree, &WeaponTree::textChanged, this,
             [this](NodeIndex node) { nodeChanged(node, Qt::DisplayRole); });
@@ -68,14 +95,14 @@ QModelIndex WeaponTreeModel::indexOf(NodeIndex node) const
 {
     if (!m_tree.contains(node))
         return {};
-    return createIndex(m_tree.row(node), 0, static_cast<quintptr>(node));
+    return createIndex(m_tree.row(node), 0, static_cast<quintptr>(m_tree.nodeId(node)));
 }
 
 NodeIndex WeaponTreeModel::nodeAt(const QModelIndex &index) const
 {
     if (!index.isValid() || index.model() != this)
         return 0;
-    return static_cast<NodeIndex>(index.internalId());
+    return m_tree.nodeOfId(static_cast<quint32>(index.internalId()));
 }
 
 QModelIndex WeaponTreeModel::index(int row, int column, const QModelIndex &parent) const
@@ -83,7 +110,8 @@ QModelIndex WeaponTreeModel::index(int row, int column, const QModelIndex &paren
     if (column != 0 || (parent.isValid() && parent.column() != 0))
         return {};
     const NodeIndex node = m_tree.child(nodeAt(parent), row);
-    return node == 0 ? QModelIndex() : createIndex(row, 0, static_cast<quintptr>(node));
+    return node == 0 ? QModelIndex()
+                     : createIndex(row, 0, static_cast<quintptr>(m_tree.nodeId(node)));
 }
 
 QModelIndex WeaponTreeModel::parent(const QModelIndex &child) const

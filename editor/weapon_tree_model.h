@@ -8,7 +8,10 @@
 #include <functional>
 
 // Shows a WeaponTree to item views. It keeps no copy of the document: every answer is read
-// from the tree, and the tree's change signals become the model's notifications. A batch of
+// from the tree, and the tree's change signals become the model's notifications. An index
+// carries its node's id rather than its number, so that the indexes a view keeps (expanded
+// keys, the selection) stay on their nodes when a pair is deleted or moved and the numbers
+// change. A batch of
 // structural changes (a load) becomes one reset instead of thousands of row insertions.
 class WeaponTreeModel : public QAbstractItemModel
 {
@@ -20,7 +23,7 @@ public:
     WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QObject *parent = nullptr);
 
     QModelIndex indexOf(NodeIndex node) const;
-    // True while rows are going: the view's own moves of its current row then mean nothing.
+    // True while rows go or move: the view's own moves of its current row then mean nothing.
     bool removingRows() const { return m_removing; }
     NodeIndex nodeAt(const QModelIndex &index) const;
 

@@ -35,6 +35,7 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::newRow("overwrite") << "Overwrite";
         QTest::newRow("cancel") << "Cancel";
+        QTest::newRow("reload") << "Reload";
     }
     void save_over_another_programs_change()
     {
@@ -47,9 +48,60 @@ private slots:
         QVERIFY2(seen.size() == 1 && seen[0].contains("changed by another program") &&
                      seen[0].contains(QDir::toNativeSeparators(w.path)),
                  qPrintable(seen.join(" | ")));
-        QCOMPARE(bytes_of(w.path), answer == "Cancel" ? other : QByteArray("H\\k\\v\r\n"));
-        // Once overwritten, the file is ours again; cancelled, the next Save asks again.
+        QCOMPARE(bytes_of(w.path), answer == "Overwrite" ? QByteArray("H\\k\\v\r\n") : other);
+        QCOMPARE(w.form.tree().text(3), answer == "Reload" ? "changed elsewhere" : "v");
+        // Once overwritten or reloaded, the file is ours again; cancelled, the next Save asks
+        // again.
         QCOMPARE(w.tool(3, {"Cancel"}).size(), answer == "Cancel" ? 1 : 0);
+    }
+
+    // Node 3 typed into first; the answers go to the dialog or the question.
+    void save_as_and_revert_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("answer"); // "copy": the new file's path
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("value"); // node 3 afterwards
+        QTest::newRow("save as") << "mnuSaveAs"
+                                 << "copy"
+                                 << "copy.txt[*] - "
+                                 << "17";
+        QTest::newRow("save as cancelled") << "mnuSaveAs"
+                                           << ""
+                                           << "weapon.txt[*] - "
+                                           << "17";
+        QTest::newRow("revert") << "mnuRevert"
+                                << "Revert"
+                                << "weapon.txt[*] - "
+                                << "1";
+        QTest::newRow("revert cancelled") << "mnuRevert"
+                                          << "Cancel"
+                                          << "weapon.txt[*] - "
+                                          << "17";
+    }
+    void save_as_and_revert()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
+        QFETCH(QString, title);
+        QFETCH(QString, value);
+        const QByteArray opened = "H\\k\\1\r\nrest\r\n";
+        OpenWindow w(opened);
+        click_node(w.form, 3);
+        QTest::keyClicks(control(w.form, "Text2"), "7");
+        const QString copy = w.dir.filePath("copy.txt");
+        const QStringList answers{answer == "copy" ? copy : answer};
+        const QStringList seen = answer_modals(
+            answers, [&] { control<QAction>(w.form, qPrintable(command))->trigger(); });
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(w.form.windowTitle(), title + "Zembrak Armsmith");
+        QCOMPARE(w.form.tree().text(3), value);
+        QCOMPARE(control<QLineEdit>(w.form, "Text2")->text(),
+                 w.form.tree().text(w.form.tree().selected()));
+        const bool done = answer == "copy" || answer == "Revert";
+        QCOMPARE(w.form.isWindowModified(), !done);
+        QCOMPARE(bytes_of(w.path), opened);
+        QCOMPARE(bytes_of(copy), answer == "copy" ? "H\\k\\17\r\nrest\r\n" : QByteArray());
     }
 
     void open_edit_new_key_save_and_exit()
