@@ -65,34 +65,6 @@ void checkEntry(ArchiveReader &reader, const ArchiveEntry &entry)
         check(!read && !started, "an entry with a broken name is refused", &entry);
 }
 
-// The same archive read from a file goes through the file's descriptor instead of memory; both
-// must see the same entries and the same bytes.
-void checkOnDisk(const QByteArray &bytes, ArchiveReader &inMemory, const ArchiveResult &opened)
-{
-    // Named, so that the folder a crash leaves behind is known for what it is.
-    static const QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/armsmith-fuzz-XXXXXX"));
-    const QString path = dir.filePath(QStringLiteral("archive.zip"));
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
-          "the input is written to disk");
-    file.close();
-    ArchiveReader onDisk;
-    check(onDisk.open(path).status == opened.status, "disk and memory agree on the archive");
-    check(onDisk.entries().size() == inMemory.entries().size(), "disk and memory list alike");
-    for (qsizetype i = 0; i < qMin(onDisk.entries().size(), qsizetype(kMostEntries)); ++i) {
-        const ArchiveEntry &entry = onDisk.entries()[i];
-        check(entry.name == inMemory.entries()[i].name, "disk and memory name alike", &entry);
-        QByteArray fromDisk;
-        QByteArray fromMemory;
-        const ArchiveResult read = onDisk.read(entry, kLimit, fromDisk);
-        check(read.status == inMemory.read(inMemory.entries()[i], kLimit, fromMemory).status &&
-                  fromDisk == fromMemory,
-              "disk and memory read alike", &entry);
-    }
-    if (opened)
-        checkRewrite(path, onDisk);
-}
-
 // Rewriting one entry leaves an archive that lists the same entries and reads the others alike.
 void checkRewrite(const QString &path, ArchiveReader &before)
 {
@@ -122,6 +94,34 @@ void checkRewrite(const QString &path, ArchiveReader &before)
         check(read.status == before.read(before.entries()[i], kLimit, then).status && now == then,
               "a rewrite keeps the other entries' bytes", &entry);
     }
+}
+
+// The same archive read from a file goes through the file's descriptor instead of memory; both
+// must see the same entries and the same bytes.
+void checkOnDisk(const QByteArray &bytes, ArchiveReader &inMemory, const ArchiveResult &opened)
+{
+    // Named, so that the folder a crash leaves behind is known for what it is.
+    static const QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/armsmith-fuzz-XXXXXX"));
+    const QString path = dir.filePath(QStringLiteral("archive.zip"));
+    QFile file(path);
+    check(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(),
+          "the input is written to disk");
+    file.close();
+    ArchiveReader onDisk;
+    check(onDisk.open(path).status == opened.status, "disk and memory agree on the archive");
+    check(onDisk.entries().size() == inMemory.entries().size(), "disk and memory list alike");
+    for (qsizetype i = 0; i < qMin(onDisk.entries().size(), qsizetype(kMostEntries)); ++i) {
+        const ArchiveEntry &entry = onDisk.entries()[i];
+        check(entry.name == inMemory.entries()[i].name, "disk and memory name alike", &entry);
+        QByteArray fromDisk;
+        QByteArray fromMemory;
+        const ArchiveResult read = onDisk.read(entry, kLimit, fromDisk);
+        check(read.status == inMemory.read(inMemory.entries()[i], kLimit, fromMemory).status &&
+                  fromDisk == fromMemory,
+              "disk and memory read alike", &entry);
+    }
+    if (opened)
+        checkRewrite(path, onDisk);
 }
 
 } // namespace
