@@ -23,6 +23,12 @@ ArchiveResult cannotWrite(const QString &why)
             QStringLiteral("The archive cannot be written: %1").arg(why)};
 }
 
+ArchiveResult cancelled()
+{
+    return {ArchiveStatus::Cancelled,
+            QStringLiteral("The save was cancelled; the archive is as it was.")};
+}
+
 QString quoted(const QString &name) { return QLatin1Char('"') + name + '"'; }
 
 ArchiveResult writable(const ArchiveEntry *entry, const QString &name)
@@ -182,7 +188,7 @@ struct Rewrite {
     QByteArray &out;
     const ArchiveProgress &progress;
     qint64 done = 0;
-    bool cancelled = false;
+    bool stoppedByUser = false;
 
     ArchiveResult run(const Written &written);
     bool copyRange(qint64 offset, qint64 count, QByteArray &to);
@@ -200,7 +206,7 @@ bool Rewrite::copyRange(qint64 offset, qint64 count, QByteArray &to)
             return false;
         done += step;
         if (progress && !progress(done, old.size())) {
-            cancelled = true;
+            stoppedByUser = true;
             return false;
         }
         offset += step;
@@ -211,9 +217,8 @@ bool Rewrite::copyRange(qint64 offset, qint64 count, QByteArray &to)
 
 ArchiveResult Rewrite::stopped() const
 {
-    if (cancelled)
-        return {ArchiveStatus::Cancelled,
-                QStringLiteral("The save was cancelled; the archive is as it was.")};
+    if (stoppedByUser)
+        return cancelled();
     return cannotWrite(QStringLiteral("its old bytes could not be read again."));
 }
 
@@ -282,7 +287,13 @@ ArchiveResult rewrite_entry(const QString &archive, const QString &name, const Q
     }
     rewritten.reserve(qsizetype(old->size() + written.packed.size()));
     Rewrite rewrite{*old, layout, edited, spanEnd, rewritten, progress};
+    // The run is framed by a report of nothing done and one of everything done, whatever
+    // becomes of it, so that whoever shows the progress knows when to stop showing it.
+    if (progress && !progress(0, old->size()))
+        return cancelled();
     result = rewrite.run(written);
+    if (progress)
+        progress(old->size(), old->size());
     if (!result)
         rewritten.clear();
     return result;

@@ -4,8 +4,8 @@
 #include "bench/quiet_offscreen.h"
 #include "document/weapon_file.h"
 #include "editor/archive_chooser.h"
-#include "editor/archive_weapon.h"
 #include "tests/archive/zip_maker.h"
+#include "weapons/archive_weapon.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,6 +1,9 @@
 #include "editor/archive_progress.h"
 
 #include <QApplication>
+#include <QPointer>
+
+#include <memory>
 
 namespace
 {
@@ -31,5 +34,20 @@ ArchiveProgress ArchiveProgressDialog::callback()
         if (step != value())
             setValue(step);
         return !wasCanceled();
+    };
+}
+
+ArchiveProgress archive_progress(QWidget *owner, const QString &label)
+{
+    auto shown = std::make_shared<QPointer<ArchiveProgressDialog>>();
+    return [shown, owner = QPointer<QWidget>(owner), label](qint64 done, qint64 total) {
+        if (done == 0 && !*shown)
+            *shown = new ArchiveProgressDialog(owner, label);
+        if (!*shown)
+            return true;
+        const bool goOn = (*shown)->callback()(done, total);
+        if (done >= total)
+            delete shown->data();
+        return goOn;
     };
 }

@@ -17,3 +17,7 @@ public:
     // cancelled.
     ArchiveProgress callback();
 };
+
+// A progress report for work that may run many times (each save of one document): every run,
+// from its report of nothing done to its report of all done, gets a dialog of its own.
+ArchiveProgress archive_progress(QWidget *owner, const QString &label);

@@ -1,5 +1,5 @@
 #include "archive/zip_archive.h"
-#include "editor/archive_weapon.h"
+#include "weapons/archive_weapon.h"
 #include "zip_maker.h"
 
 #include <QDateTime>

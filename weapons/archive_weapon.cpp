@@ -1,7 +1,8 @@
-#include "editor/archive_weapon.h"
+#include "weapons/archive_weapon.h"
 
 #include "document/careful_save.h"
-#include "editor/archive_progress.h"
+
+#include <QDir>
 
 WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, const QString &entry,
                                      WeaponOrigin &origin)
@@ -31,16 +32,20 @@ ArchiveResult write_archive_entry(const QString &archive, const QString &entry,
     return {};
 }
 
-WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin, QWidget *owner)
+WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin,
+                                     const ArchiveProgress &progress)
 {
     QByteArray bytes;
     if (WeaponFileResult encoded = weapon_file_bytes(tree, origin.rest, bytes); !encoded)
         return encoded;
-    ArchiveProgressDialog progress(owner, QStringLiteral("Saving into the archive\u2026"));
-    const ArchiveResult written =
-        write_archive_entry(origin.path, origin.entry, bytes, progress.callback());
+    const ArchiveResult written = write_archive_entry(origin.path, origin.entry, bytes, progress);
     if (!written)
         return {WeaponFileStatus::CannotWrite, 0, written.reason};
     origin.disk = disk_snapshot(origin.path);
     return {};
+}
+
+QString ArchiveEntrySource::displayName() const
+{
+    return QStringLiteral("%1:%2").arg(QDir::toNativeSeparators(m_archive), m_entry);
 }
