@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace
@@ -136,6 +137,8 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QList<ArchiveEntry>
         }
         m_entries.appendRow(row);
     }
+    for (QToolButton *clear : m_filter->findChildren<QToolButton *>())
+        clear->setAccessibleName(QStringLiteral("Clear the filter"));
     m_shown.setSourceModel(&m_entries);
     m_shown.setFilterCaseSensitivity(Qt::CaseInsensitive);
     m_list->setObjectName(QStringLiteral("ArchiveEntries"));
