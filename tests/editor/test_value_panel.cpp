@@ -169,6 +169,12 @@ private:
         QCOMPARE(tree_view(form)->currentIndex(), model_index(form, NodeIndex(node)));
         QCOMPARE(::panel(form), panel);
         QCOMPARE(form.tree().text(NodeIndex(node)), control<QLineEdit>(form, "Text2")->text());
+        // The row and the screen reader get the start of a long text, not all of it to lay out.
+        for (const int role : {int(Qt::DisplayRole), int(Qt::AccessibleTextRole)}) {
+            const QString shown = model_index(form, NodeIndex(node)).data(role).toString();
+            QVERIFY(shown.size() <= 2001);
+            QVERIFY(form.tree().text(NodeIndex(node)).startsWith(shown.left(2000)));
+        }
         form.tree().setText(NodeIndex(node), old); // no other node may have changed
         QCOMPARE(node_texts(form), before);
     }
