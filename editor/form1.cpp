@@ -131,7 +131,10 @@ void Form1::setOrigin(WeaponOrigin origin)
     m_statusBar1->setPanel1Text(
         inArchive ? QStringLiteral("%1:%2").arg(m_origin.path, m_origin.entry) : m_origin.path);
     // The [*] shows only while the document has edits not yet saved.
-    const QString name = QFileInfo(inArchive ? m_origin.entry : m_origin.path).fileName();
+    // A [*] in the name itself must show as typed, not as the mark of unsaved edits.
+    const QString name = QFileInfo(inArchive ? m_origin.entry : m_origin.path)
+                             .fileName()
+                             .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(m_origin.path.isEmpty() ? kProgramTitle
                                            : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
 }

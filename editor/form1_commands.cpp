@@ -8,6 +8,7 @@
 #include "editor/archive_weapon.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
+#include "editor/file_name_check.h"
 #include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
@@ -34,7 +35,9 @@ bool Form1::openWeaponFile(const QString &path)
     // its history exactly as they were.
     WeaponTree loaded;
     WeaponOrigin origin;
-    const WeaponFileResult result = load_weapon(loaded, path, &origin);
+    WeaponFileResult result = load_weapon(loaded, path, &origin);
+    if (const QString why = name_not_utf8(path); !result && !why.isEmpty())
+        result.reason = why;
     if (!takeDocument(result, loaded, std::move(origin), QDir::toNativeSeparators(path)))
         return false;
     rememberRecent(path);
