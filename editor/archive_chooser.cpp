@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace
@@ -79,6 +80,8 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entrie
     m_filter->setAccessibleName(QStringLiteral("Filter"));
     m_filter->setPlaceholderText(QStringLiteral("Type part of a name"));
     m_filter->setClearButtonEnabled(true);
+    for (QToolButton *clear : m_filter->findChildren<QToolButton *>())
+        clear->setAccessibleName(QStringLiteral("Clear the filter"));
     m_shown.setSourceModel(&m_entries);
     m_shown.setFilterCaseSensitivity(Qt::CaseInsensitive);
     m_list->setObjectName(QStringLiteral("ArchiveEntries"));
