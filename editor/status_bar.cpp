@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSizeGrip>
+#include <QTextDocument>
 #include <QTime>
 #include <QTimer>
 
@@ -20,7 +21,7 @@ constexpr int kPanelWidth = 1440;
 // the path is shown exactly as it is spelt.
 QString plain_tool_tip(const QString &text)
 {
-    if (text.isEmpty())
+    if (!Qt::mightBeRichText(text))
         return text;
     return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
 }
