@@ -2,6 +2,7 @@
 
 #include "document/weapon_file.h"
 #include "document/weapon_tree.h"
+#include "ui/dark_outline.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -80,6 +81,9 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entrie
     m_filter->setAccessibleName(QStringLiteral("Filter"));
     m_filter->setPlaceholderText(QStringLiteral("Type part of a name"));
     m_filter->setClearButtonEnabled(true);
+    QPalette palette = m_filter->palette();
+    palette.setColor(QPalette::PlaceholderText, readable_placeholder(palette));
+    m_filter->setPalette(palette);
     for (QToolButton *clear : m_filter->findChildren<QToolButton *>())
         clear->setAccessibleName(QStringLiteral("Clear the filter"));
     m_shown.setSourceModel(&m_entries);
