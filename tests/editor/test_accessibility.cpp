@@ -155,7 +155,7 @@ private slots:
         QStringList found = unnamed(&form);
         for (QMenu *menu : form.menuBar()->findChildren<QMenu *>()) // each opens as a window
             found << unnamed(menu);
-        ArchiveChooser chooser("weapons.pk3", {"pistol.wpn"});
+        ArchiveChooser chooser("weapons.pk3", {ArchiveEntry{QStringLiteral("pistol.wpn")}});
         found << unnamed(&chooser);
         QCOMPARE(found.join("\n"), QString());
         // The whole path, however long, is spoken and shown in the tip.

@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(light_pixels(onBright), 0);
         QVERIFY2(light_pixels(onDark) > 20, qPrintable(QString::number(light_pixels(onDark))));
         QApplication::setPalette(dark);
-        ArchiveChooser chooser("weapons.pk3", {"pistol.wpn"});
+        ArchiveChooser chooser("weapons.pk3", {ArchiveEntry{QStringLiteral("pistol.wpn")}});
         QApplication::setPalette(QPalette());
         const QPalette shown = chooser.findChild<QLineEdit *>("ArchiveFilter")->palette();
         QVERIFY(shown.color(QPalette::PlaceholderText).lightness() > 128);
