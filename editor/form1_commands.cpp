@@ -11,6 +11,7 @@
 #include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "editor/unfinished_save_question.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,6 +31,8 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
+    if (!settle_unfinished_save(this, path))
+        return false;
     // Built aside, so that a file that fails to load leaves the open document, its edits and
     // its history exactly as they were.
     WeaponTree loaded;
