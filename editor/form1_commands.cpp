@@ -7,6 +7,7 @@
 #include "editor/archive_progress.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
+#include "editor/file_name_check.h"
 #include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
@@ -31,8 +32,12 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
-    if (!settle_unfinished_save(this, path) ||
-        !takeDocument(m_document->openFile(path), QDir::toNativeSeparators(path)))
+    if (!settle_unfinished_save(this, path))
+        return false;
+    WeaponFileResult result = m_document->openFile(path);
+    if (const QString why = name_not_utf8(path); !result && !why.isEmpty())
+        result.reason = why;
+    if (!takeDocument(result, QDir::toNativeSeparators(path)))
         return false;
     rememberRecent(path);
     return true;
