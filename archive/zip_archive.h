@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 // libzip's archive handle; only zip_archive.cpp needs to know what is inside.
 struct zip;
@@ -98,3 +99,6 @@ ArchiveResult read_entry(const QString &archive, const QString &name, qint64 max
 // keeps its packed bytes, name, place, time and comment. The new archive is written beside the
 // old one and renamed over it only when complete, so any failure leaves the old archive whole.
 ArchiveResult write_entry(const QString &archive, const QString &name, const QByteArray &bytes);
+// The same for several entries at once, in one rewrite of the archive.
+ArchiveResult write_entries(const QString &archive,
+                            const QList<std::pair<QString, QByteArray>> &replacements);

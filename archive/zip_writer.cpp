@@ -70,6 +70,12 @@ ArchiveResult replace(zip_t *archive, const ArchiveEntry &entry, const QByteArra
 
 ArchiveResult write_entry(const QString &archive, const QString &name, const QByteArray &bytes)
 {
+    return write_entries(archive, {{name, bytes}});
+}
+
+ArchiveResult write_entries(const QString &archive,
+                            const QList<std::pair<QString, QByteArray>> &replacements)
+{
     ArchiveResult opened;
     WritableZip zip(open_zip(archive, 0, opened));
     if (!zip)
@@ -77,13 +83,16 @@ ArchiveResult write_entry(const QString &archive, const QString &name, const QBy
     QList<ArchiveEntry> entries;
     if (ArchiveResult listed = collect_entries(zip.get(), entries); !listed)
         return listed;
-    const auto found = std::find_if(entries.cbegin(), entries.cend(),
-                                    [&](const ArchiveEntry &entry) { return entry.name == name; });
-    const ArchiveEntry *entry = found == entries.cend() ? nullptr : &*found;
-    if (ArchiveResult result = writable(entry, name); !result)
-        return result;
-    if (ArchiveResult result = replace(zip.get(), *entry, bytes); !result)
-        return result;
+    for (const auto &replacement : replacements) {
+        const QString &name = replacement.first;
+        const auto found = std::find_if(entries.cbegin(), entries.cend(),
+                                        [&](const auto &entry) { return entry.name == name; });
+        const ArchiveEntry *entry = found == entries.cend() ? nullptr : &*found;
+        if (ArchiveResult result = writable(entry, name); !result)
+            return result;
+        if (ArchiveResult result = replace(zip.get(), *entry, replacement.second); !result)
+            return result;
+    }
     // On failure libzip removes its temporary file and leaves the archive untouched.
     if (zip_close(zip.get()) < 0)
         return writeFailure(zip.get());

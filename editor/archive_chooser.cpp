@@ -1,8 +1,5 @@
 #include "editor/archive_chooser.h"
 
-#include "document/weapon_file.h"
-#include "document/weapon_tree.h"
-
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -10,58 +7,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace
-{
-
-// The loader takes any byte, but a text line never holds control characters other than a tab
-// or a line feed, while the first "line" of a picture or a sound almost always does. Without
-// this, about one binary entry in six would happen to split into a header and pairs.
-bool isTextLine(QByteArrayView line)
-{
-    return std::none_of(line.begin(), line.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 && byte != '\t' && byte != '\n';
-    });
-}
-
-// The entry's first line, unpacking no more than its start unless the line runs on past it.
-std::optional<QByteArray> firstLine(ArchiveReader &reader, const ArchiveEntry &entry)
-{
-    QByteArray bytes;
-    if (!reader.readStart(entry, kWeaponCheckBytes, bytes))
-        return std::nullopt;
-    qsizetype cr = bytes.indexOf('\r');
-    if (cr < 0 && bytes.size() < entry.size) {
-        if (!isTextLine(bytes) || !reader.read(entry, kMaxWeaponFileBytes, bytes))
-            return std::nullopt;
-        cr = bytes.indexOf('\r');
-    }
-    if (cr >= 0)
-        bytes.truncate(cr);
-    return bytes;
-}
-
-} // namespace
-
-bool is_weapon_entry(ArchiveReader &reader, const ArchiveEntry &entry)
-{
-    const std::optional<QByteArray> line = firstLine(reader, entry);
-    if (!line || !isTextLine(*line))
-        return false;
-    WeaponTree scratch;
-    return build_weapon_tree(scratch, *line).ok() && scratch.count() >= 3;
-}
-
-QStringList weapon_entry_names(ArchiveReader &reader)
-{
-    QStringList names;
-    for (const ArchiveEntry &entry : reader.entries()) {
-        if (is_weapon_entry(reader, entry))
-            names << entry.name;
-    }
-    return names;
-}
 
 ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entries, QWidget *parent)
     : QDialog(parent), m_entries(entries), m_filter(new QLineEdit(this)),

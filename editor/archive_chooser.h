@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/zip_archive.h"
+#include "collection/weapon_entries.h"
 
 #include <QDialog>
 #include <QSortFilterProxyModel>
@@ -12,15 +13,6 @@
 class QDialogButtonBox;
 class QLineEdit;
 class QListView;
-
-// How much of each entry's start is unpacked to tell a weapon file from anything else.
-inline constexpr qint64 kWeaponCheckBytes = 4096;
-
-// Whether the entry's first line loads as a weapon file with at least one key and value.
-bool is_weapon_entry(ArchiveReader &reader, const ArchiveEntry &entry);
-
-// The names of the weapon entries of an open archive, in archive order.
-QStringList weapon_entry_names(ArchiveReader &reader);
 
 // Lists the weapon entries of one archive, narrowed by a filter as the user types.
 class ArchiveChooser : public QDialog
