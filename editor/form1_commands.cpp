@@ -8,7 +8,7 @@
 #include "editor/archive_weapon.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
-#include "editor/message_box.h"
+#include "ui/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
 
