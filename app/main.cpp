@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <vector>
 
 namespace
 {
@@ -23,25 +24,23 @@ int run_without_window(const CommandLine &command)
 
 int main(int argc, char *argv[])
 {
-    // Help, the version and the CSV commands are answered before the window system is reached,
-    // so that they work without a desktop session. Anything else waits for the real application,
-    // which takes Qt's own options (-platform, -style) off the command line first.
+    // The arguments are judged before the window system is reached, so that help, the version,
+    // a mistake on the command line and the CSV commands for scripts are answered without a
+    // desktop session. Help names the program as users type it, not by the path it was started
+    // from.
+    CommandLine command;
     {
-        const QCoreApplication early(argc, argv);
+        char name[] = "armsmith";
+        std::vector<char *> arguments(argv, argv + argc);
+        if (!arguments.empty())
+            arguments[0] = name;
+        int count = argc;
+        const QCoreApplication early(count, arguments.data());
         describe_application();
-        const CommandLine command = read_command_line(QCoreApplication::arguments());
-        if (!command.answer.isEmpty()) {
-            std::fputs(qPrintable(command.answer), stdout);
-            return 0;
-        }
+        command = read_command_line(QCoreApplication::arguments());
         if (command.error.isEmpty() && command.runsWithoutWindow())
             return run_without_window(command);
     }
-    QApplication app(argc, argv);
-    describe_application();
-    ignore_file_size_signal();
-
-    const CommandLine command = read_command_line(QCoreApplication::arguments());
     if (!command.error.isEmpty()) {
         std::fprintf(stderr, "armsmith: %s\n", qPrintable(command.error));
         return 2;
@@ -50,6 +49,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(command.answer), stdout);
         return 0;
     }
+    QApplication app(argc, argv);
+    describe_application();
+    ignore_file_size_signal();
+
     Form1 form;
     form.show();
     if (!command.file.isEmpty())

@@ -1,7 +1,5 @@
 #include "collection/weapon_collection.h"
 
-#include <QDir>
-
 #include <algorithm>
 #include <set>
 
@@ -13,7 +11,7 @@ WeaponCollection::WeaponCollection(LoadedWeapons loaded, QObject *parent)
     m_rowOfPath.reserve(size());
     QStringList found;
     for (int row = 0; row < size(); ++row) {
-        const WeaponTree &tree = *record(row).tree;
+        const WeaponTree &tree = record(row).tree();
         m_rowOfPath.insert(record(row).path, row);
         for (int key = 2; key < tree.count(); key += 2) {
             const QString &name = tree.text(static_cast<NodeIndex>(key));
@@ -27,16 +25,9 @@ WeaponCollection::WeaponCollection(LoadedWeapons loaded, QObject *parent)
 
 WeaponCollection::~WeaponCollection() = default;
 
-QString WeaponCollection::location(int row) const
-{
-    const WeaponOrigin &origin = record(row).origin;
-    const QString file = QDir::toNativeSeparators(origin.path);
-    return origin.entry.isEmpty() ? file : QStringLiteral("%1 (in %2)").arg(origin.entry, file);
-}
-
 std::optional<QString> WeaponCollection::value(int row, int column) const
 {
-    const WeaponTree &tree = *record(row).tree;
+    const WeaponTree &tree = record(row).tree();
     const NodeIndex key = tree.keyNode(m_keys[column]);
     if (key == 0 || tree.childCount(key) == 0)
         return std::nullopt;
@@ -45,7 +36,7 @@ std::optional<QString> WeaponCollection::value(int row, int column) const
 
 QString WeaponCollection::refusesNewKey(int row, const QString &key, int pending) const
 {
-    const WeaponTree &tree = *record(row).tree;
+    const WeaponTree &tree = record(row).tree();
     if (tree.count() > kMaxNodes - 2 * (pending + 1))
         return QStringLiteral("%1 holds as many keys as a weapon file can.").arg(record(row).path);
     if (tree.hasKey(key))
@@ -78,7 +69,7 @@ void WeaponCollection::removeLastKeys(int count)
 
 void WeaponCollection::setValue(int row, int column, const QString &value)
 {
-    WeaponTree &tree = *record(row).tree;
+    WeaponTree &tree = record(row).tree();
     if (const NodeIndex key = tree.keyNode(m_keys[column]); key != 0)
         tree.setText(tree.child(key, 0), value);
     else
@@ -101,7 +92,7 @@ void WeaponCollection::revert(const QList<CellEdit> &edits, quint64 step)
             setValue(edit->record, edit->column, *edit->before);
             continue;
         }
-        record(edit->record).tree->removeLastPair();
+        record(edit->record).tree().removeLastPair();
         emit valueChanged(edit->record, edit->column);
     }
     touch(edits, step, true);
@@ -119,8 +110,7 @@ void WeaponCollection::touch(const QList<CellEdit> &edits, quint64 step, bool un
             steps.pop_back();
         else if (!undo)
             steps.push_back(step);
-        if (isChanged(row) != was)
-            emit changedStateChanged(row);
+        noteChangedState(row, was);
     }
 }
 
@@ -143,6 +133,14 @@ void WeaponCollection::markSaved(int row)
     const bool was = isChanged(row);
     const std::vector<quint64> &steps = record(row).steps;
     record(row).savedStep = steps.empty() ? 0 : steps.back();
-    if (was)
+    noteChangedState(row, was);
+}
+
+// The document hears of it too, so that it knows whether it holds unsaved edits.
+void WeaponCollection::noteChangedState(int row, bool was)
+{
+    const bool changed = isChanged(row);
+    record(row).document->setModified(changed);
+    if (changed != was)
         emit changedStateChanged(row);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "document/weapon_origin.h"
-#include "document/weapon_tree.h"
+#include "document/weapon_document.h"
 
 #include <QHash>
 #include <QList>
@@ -12,12 +11,14 @@
 #include <optional>
 #include <vector>
 
-// One weapon of a table: its document (the tree and where it came from) and the path it is known
-// by, relative to the folder or archive, with forward slashes.
+// One weapon of a table: its document and the path it is known by, relative to the folder or
+// archive, with forward slashes.
 struct WeaponRecord {
     QString path;
-    std::unique_ptr<WeaponTree> tree;
-    WeaponOrigin origin;
+    std::unique_ptr<WeaponDocument> document;
+
+    WeaponTree &tree() const { return document->tree(); }
+    const WeaponOrigin &origin() const { return document->origin(); }
     // The edit steps applied to this weapon, newest last, and the newest one it was saved after:
     // undoing back past a save and then editing anew must still count as a change.
     std::vector<quint64> steps;
@@ -72,7 +73,7 @@ public:
     WeaponRecord &record(int row) { return m_records[static_cast<size_t>(row)]; }
     int recordOf(const QString &path) const { return m_rowOfPath.value(path, -1); }
     // Where the weapon is on disk, as a user would name it: the file, or the archive and entry.
-    QString location(int row) const;
+    QString location(int row) const { return record(row).document->displayName(); }
 
     const QStringList &keys() const { return m_keys; }
     int columnOf(const QString &key) const { return m_columnOfKey.value(key, -1); }
@@ -105,6 +106,7 @@ signals:
 private:
     void setValue(int row, int column, const QString &value);
     void touch(const QList<CellEdit> &edits, quint64 step, bool undo);
+    void noteChangedState(int row, bool was);
 
     QString m_source;
     bool m_archive = false;

@@ -4,6 +4,7 @@
 #include "collection/weapon_entries.h"
 #include "document/disk_file.h"
 #include "document/weapon_file.h"
+#include "weapons/archive_weapon.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -67,12 +68,20 @@ void take(LoadedWeapons &loaded, const QString &path, const QByteArray &bytes, W
 {
     QByteArray line;
     split_weapon_bytes(bytes, line, origin.rest);
-    auto tree = std::make_unique<WeaponTree>();
+    WeaponTree tree;
     QString reason;
-    switch (classify_weapon_line(line, *tree, reason)) {
-    case WeaponLine::Weapon:
-        loaded.records.push_back({path, std::move(tree), std::move(origin), {}, 0});
+    switch (classify_weapon_line(line, tree, reason)) {
+    case WeaponLine::Weapon: {
+        std::unique_ptr<WeaponSource> source;
+        if (origin.entry.isEmpty())
+            source = std::make_unique<WeaponFileSource>(origin.path);
+        else
+            source = std::make_unique<ArchiveEntrySource>(origin.path, origin.entry);
+        auto document = std::make_unique<WeaponDocument>();
+        document->adopt(std::move(source), tree, std::move(origin));
+        loaded.records.push_back({path, std::move(document), {}, 0});
         break;
+    }
     case WeaponLine::Broken:
         loaded.notLoaded.append({path, reason});
         break;
@@ -165,8 +174,10 @@ LoadedWeapons load_weapons(const QString &source, LoadProgress &progress, QThrea
                   return natural_compare(a.path, b.path) < 0;
               });
     if (home) {
-        for (WeaponRecord &record : loaded.records)
-            record.tree->moveToThread(home);
+        for (WeaponRecord &record : loaded.records) {
+            record.document->moveToThread(home);
+            record.tree().moveToThread(home);
+        }
     }
     return loaded;
 }

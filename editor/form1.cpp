@@ -84,9 +84,14 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_archiveDialog->CancelError = true;
     m_archiveDialog->DialogTitle = QStringLiteral("Open from Archive");
     m_archiveDialog->Filter = QStringLiteral("Game archives (*.pk3 *.zbx *.zip);;All files (*)");
+    m_document = new WeaponDocument(this);
     m_undoStack = new QUndoStack(this);
-    connect(m_undoStack, &QUndoStack::cleanChanged, this,
-            [this](bool clean) { setWindowModified(!clean); });
+    // The history knows when undoing comes back to what was saved; the document, when it was.
+    connect(m_undoStack, &QUndoStack::cleanChanged, m_document,
+            [this](bool clean) { m_document->setModified(!clean); });
+    connect(m_document, &WeaponDocument::saved, m_undoStack, &QUndoStack::setClean);
+    connect(m_document, &WeaponDocument::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(m_document, &WeaponDocument::originChanged, this, &Form1::showOrigin);
 
     createMenus();
     m_client = new QWidget(this);
@@ -119,21 +124,22 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_tv->setFocus();
 }
 
-Form1::~Form1() = default;
+// The tree view reads the document's tree to its last moment; it goes before the document.
+Form1::~Form1() { delete m_tv; }
 
 QString Form1::openPath() const { return m_statusBar1->panel1Text(); }
-WeaponTree &Form1::tree() { return m_tv->tree(); }
+WeaponTree &Form1::tree() { return m_document->tree(); }
 
-void Form1::setOrigin(WeaponOrigin origin)
+void Form1::showOrigin()
 {
-    m_origin = std::move(origin);
-    const bool inArchive = !m_origin.entry.isEmpty();
-    m_statusBar1->setPanel1Text(
-        inArchive ? QStringLiteral("%1:%2").arg(m_origin.path, m_origin.entry) : m_origin.path);
+    const WeaponOrigin &origin = m_document->origin();
+    const bool inArchive = !origin.entry.isEmpty();
+    m_statusBar1->setPanel1Text(inArchive ? QStringLiteral("%1:%2").arg(origin.path, origin.entry)
+                                          : origin.path);
     // The [*] shows only while the document has edits not yet saved.
-    const QString name = QFileInfo(inArchive ? m_origin.entry : m_origin.path).fileName();
-    setWindowTitle(m_origin.path.isEmpty() ? kProgramTitle
-                                           : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
+    const QString name = QFileInfo(inArchive ? origin.entry : origin.path).fileName();
+    setWindowTitle(origin.path.isEmpty() ? kProgramTitle
+                                         : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
 }
 
 void Form1::createMenus()
@@ -168,10 +174,15 @@ void Form1::createMenus()
 void Form1::createEditMenu()
 {
     m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
-    QAction *undo = named(m_undoStack->createUndoAction(m_mnuEdit), "mnuUndo");
+    QAction *undo =
+        named(m_undoStack->createUndoAction(m_mnuEdit, QStringLiteral("&Undo")), "mnuUndo");
     set_keys(undo, QKeySequence::Undo);
-    QAction *redo = named(m_undoStack->createRedoAction(m_mnuEdit), "mnuRedo");
+    QAction *redo =
+        named(m_undoStack->createRedoAction(m_mnuEdit, QStringLiteral("&Redo")), "mnuRedo");
     set_keys(redo, QKeySequence::Redo);
+    // Users of other editors reach for Ctrl+Y as well, which this desktop may leave unbound.
+    if (const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y); !redo->shortcuts().contains(ctrlY))
+        redo->setShortcuts(redo->shortcuts() << ctrlY);
     m_mnuEdit->addActions({undo, redo});
     named(m_mnuEdit->addSeparator(), "mnuspac3");
     set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
@@ -180,7 +191,7 @@ void Form1::createEditMenu()
     set_keys(addCommand(m_mnuEdit, "mnuFind", QStringLiteral("&Find"), &Form1::mnuFind_Click),
              QKeySequence::Find);
     set_keys(
-        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), &Form1::cmdSearch_Click),
+        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find Ne&xt"), &Form1::cmdSearch_Click),
         QKeySequence::FindNext);
 }
 
@@ -208,7 +219,7 @@ void Form1::createSearchPanel(QWidget *client)
 void Form1::createTreeFrame(QWidget *client)
 {
     m_weapFrame = makeFrame(client, "weap_frame", QStringLiteral("Weapon Properties"));
-    m_tv = new TreeView(*m_imageList1, m_weapFrame);
+    m_tv = new TreeView(m_document->tree(), *m_imageList1, m_weapFrame);
     m_tv->setIconSize(QSize(16, 16));
 }
 

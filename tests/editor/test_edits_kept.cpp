@@ -60,11 +60,11 @@ private slots:
         QVERIFY(!w.form.isWindowModified() && !action(w.form, "mnuUndo")->isEnabled());
         edit(w);
         QVERIFY(w.form.isWindowModified());
-        QCOMPARE(action(w.form, "mnuUndo")->text(), "Undo Change of a");
+        QCOMPARE(action(w.form, "mnuUndo")->text(), "&Undo Change of a");
         run(w, "key a&mmo 9"); // shown as typed, not as a menu accelerator
-        QCOMPARE(action(w.form, "mnuUndo")->text(), "Undo New Key a&&mmo");
+        QCOMPARE(action(w.form, "mnuUndo")->text(), "&Undo New Key a&&mmo");
         run(w, "undo");
-        QCOMPARE(action(w.form, "mnuRedo")->text(), "Redo New Key a&&mmo");
+        QCOMPARE(action(w.form, "mnuRedo")->text(), "&Redo New Key a&&mmo");
         QCOMPARE(w.tool(3), QStringList());
         QVERIFY(!w.form.isWindowModified());
         run(w, "undo"); // back past the save: modified again
@@ -93,6 +93,9 @@ private slots:
         QTest::newRow("New Key undone") << QStringList{"key ammo 9", "undo"} << kOpened << false;
         QTest::newRow("New Key undone and redone by keys on the tree")
             << QStringList{"key ammo 9", "Ctrl+Z", "Ctrl+Shift+Z"}
+            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true;
+        QTest::newRow("Ctrl+Y redoes too, from the value box")
+            << QStringList{"key ammo 9", "box", "Ctrl+Z", "Ctrl+Y"}
             << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true;
     }
     void undo_and_redo()
