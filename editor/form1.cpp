@@ -28,12 +28,6 @@
 namespace
 {
 
-// The layout reckons with this allowance for the title bar, menu bar and borders rather than
-// with the frame the window system draws: the frame is not known before the window is shown,
-// and a layout that took it in later would shift every frame on the first resize.
-constexpr int kAssumedFrameWidth = 120;
-constexpr int kAssumedFrameHeight = 720;
-
 void place(QWidget *widget, float left, float top, float width, float height)
 {
     widget->setGeometry(twips_to_pixels(left), twips_to_pixels(top), twips_to_pixels(width),
@@ -209,11 +203,14 @@ void Form1::createSearchPanel(QWidget *client)
     place(m_text3, 120, 300, 3375, 285);
     m_check1 = named(new QCheckBox(QStringLiteral("Search Value"), m_frame2), "Check1");
     place(m_check1, 120, 1020, 3375, 195);
+    grow_to_text_when_scaled(m_check1);
     m_check2 = named(new QCheckBox(QStringLiteral("Search Key"), m_frame2), "Check2");
     place(m_check2, 120, 720, 3375, 195);
+    grow_to_text_when_scaled(m_check2);
     m_cmdSearch = named(new QPushButton(QStringLiteral("Search"), m_frame2), "cmdSearch");
     m_cmdSearch->setAutoDefault(false);
     place(m_cmdSearch, 3600, 300, 735, 315);
+    grow_to_text_when_scaled(m_cmdSearch);
 }
 
 void Form1::createTreeFrame(QWidget *client)
@@ -231,6 +228,7 @@ void Form1::createValuePanel(QWidget *client)
     make_weapon_text_editor(m_text2);
     m_label2 = named(new QLabel(QStringLiteral("Value:"), m_frame1), "Label2");
     place(m_label2, 120, 300, 4635, 255);
+    grow_to_text_when_scaled(m_label2);
     applyLayout();
 }
 
@@ -313,11 +311,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::Form_Resize()
 {
-    const QSize outer =
-        QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
-        QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
-    m_layout = form_resize(m_layout, static_cast<float>(pixels_to_twips(outer.width())),
-                           static_cast<float>(pixels_to_twips(outer.height())));
+    const QSize client(m_client->width(), m_client->height() + m_statusBar1->height());
+    m_layout = form_resize_client(m_layout, static_cast<float>(pixels_to_twips(client.width())),
+                                  static_cast<float>(pixels_to_twips(client.height())));
     applyLayout();
 }
 
