@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace
 {
@@ -57,6 +58,15 @@ protected:
             return;
         }
         QDialog::keyPressEvent(event);
+    }
+
+    // Some window managers offer to minimize any dialog whatever it asks for, and a hidden
+    // About window would leave its owner waiting for it: it comes straight back instead.
+    void changeEvent(QEvent *event) override
+    {
+        QDialog::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange && isMinimized())
+            QTimer::singleShot(0, this, [this] { showNormal(); });
     }
 };
 

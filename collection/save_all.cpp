@@ -1,6 +1,7 @@
 #include "collection/save_all.h"
 
 #include "archive/zip_archive.h"
+#include "document/careful_save.h"
 #include "document/weapon_file.h"
 
 #include <QDir>
@@ -78,9 +79,16 @@ void saveArchive(WeaponCollection &weapons, ChangeCheck &check, SaveReport &repo
     const QString archive = QDir::toNativeSeparators(weapons.source());
     if (rows.isEmpty() || !check.mayWrite(*weapons.record(rows.front()).document, archive))
         return;
-    if (const ArchiveResult written = write_entries(weapons.source(), entries); !written) {
+    QByteArray rewritten;
+    QString failure;
+    if (const ArchiveResult packed = rewrite_entries(weapons.source(), entries, rewritten); !packed)
+        failure = packed.reason;
+    else if (const WeaponFileResult written = write_file_carefully(weapons.source(), rewritten);
+             !written)
+        failure = written.reason;
+    if (!failure.isEmpty()) {
         for (const int row : rows)
-            report.failures.append({weapons.location(row), written.reason});
+            report.failures.append({weapons.location(row), failure});
         return;
     }
     // Every entry lives in the one file just replaced.

@@ -1,13 +1,8 @@
 #pragma once
 
-#include "archive/zip_archive.h"
 #include "document/weapon_tree.h"
 
 #include <QByteArrayView>
-#include <QStringList>
-
-// How much of each entry's start is unpacked to tell a weapon file from anything else.
-inline constexpr qint64 kWeaponCheckBytes = 4096;
 
 // What a file's first line makes of it.
 enum class WeaponLine {
@@ -22,9 +17,3 @@ bool is_text_line(QByteArrayView line);
 // Sorts a first line, building the weapon into tree on the way; reason says why a Broken line
 // does not load.
 WeaponLine classify_weapon_line(QByteArrayView line, WeaponTree &tree, QString &reason);
-
-// Whether the entry's first line loads as a weapon file with at least one key and value.
-bool is_weapon_entry(ArchiveReader &reader, const ArchiveEntry &entry);
-
-// The names of the weapon entries of an open archive, in archive order.
-QStringList weapon_entry_names(ArchiveReader &reader);

@@ -17,6 +17,10 @@
 namespace
 {
 
+// How much of an archive entry's start is unpacked first: all of any usual weapon file, and
+// enough to tell a picture or a sound from text.
+constexpr qint64 kStartBytes = 4096;
+
 // What our own careful save leaves behind when the program stops in the middle of a save.
 bool isSaveBackup(const QString &name)
 {
@@ -136,9 +140,9 @@ void loadArchive(LoadedWeapons &loaded, LoadProgress &progress)
             continue;
         }
         QByteArray bytes;
-        ArchiveResult read = entry.size <= kWeaponCheckBytes
-                                 ? reader.read(entry, kWeaponCheckBytes, bytes)
-                                 : reader.readStart(entry, kWeaponCheckBytes, bytes);
+        ArchiveResult read = entry.size <= kStartBytes
+                                 ? reader.read(entry, kStartBytes, bytes)
+                                 : reader.readStart(entry, kStartBytes, bytes);
         // Only an entry that starts as text is unpacked whole: pictures and sounds stop here.
         if (read && bytes.size() < entry.size) {
             const qsizetype cr = bytes.indexOf('\r');

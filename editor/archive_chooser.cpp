@@ -1,16 +1,119 @@
 #include "editor/archive_chooser.h"
 
+#include "document/weapon_file.h"
+#include "document/weapon_tree.h"
+#include "editor/archive_progress.h"
+
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
-ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entries, QWidget *parent)
-    : QDialog(parent), m_entries(entries), m_filter(new QLineEdit(this)),
-      m_list(new QListView(this)),
+namespace
+{
+
+constexpr int kNameRole = Qt::UserRole + 1;
+
+// The loader takes any byte, but a text line never holds control characters other than a tab
+// or a line feed, while the first "line" of a picture or a sound almost always does. Without
+// this, about one binary entry in six would happen to split into a header and pairs.
+bool isTextLine(QByteArrayView line)
+{
+    return std::none_of(line.begin(), line.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n';
+    });
+}
+
+bool loadsAsWeapon(QByteArrayView line)
+{
+    WeaponTree scratch;
+    return isTextLine(line) && build_weapon_tree(scratch, line).ok() && scratch.count() >= 3;
+}
+
+// The part of a first line that runs on past what was read which holds only whole pairs: up to
+// the last backslash, less a key whose value is cut off. Empty when that is not even one pair.
+QByteArrayView wholePairs(QByteArrayView start)
+{
+    qsizetype cut = start.lastIndexOf('\\');
+    if (cut > 0 && start.first(cut).count('\\') % 2 == 1)
+        cut = start.first(cut).lastIndexOf('\\');
+    return cut > 0 && start.first(cut).count('\\') >= 2 ? start.first(cut) : QByteArrayView();
+}
+
+QString tooLarge(ArchiveReader &reader, const ArchiveEntry &entry)
+{
+    QByteArray none;
+    return reader.read(entry, kMaxWeaponFileBytes, none).reason;
+}
+
+} // namespace
+
+EntryKind weapon_entry_kind(ArchiveReader &reader, const ArchiveEntry &entry, QString *reason)
+{
+    QByteArray bytes;
+    for (qint64 wanted = kWeaponCheckBytes;; wanted *= 4) {
+        const ArchiveResult read = reader.readStart(entry, wanted, bytes);
+        if (!read) {
+            if (reason)
+                *reason = read.reason;
+            return EntryKind::Unopenable;
+        }
+        const qsizetype cr = bytes.indexOf('\r');
+        const bool whole = cr >= 0 || bytes.size() == entry.size;
+        const QByteArrayView line =
+            whole ? QByteArrayView(bytes).first(cr >= 0 ? cr : bytes.size()) : wholePairs(bytes);
+        if (!line.isEmpty() || whole || !isTextLine(bytes) || wanted > kMaxWeaponFileBytes) {
+            if (!loadsAsWeapon(line))
+                return EntryKind::Other;
+            if (entry.size <= kMaxWeaponFileBytes)
+                return EntryKind::Weapon;
+            if (reason)
+                *reason = tooLarge(reader, entry);
+            return EntryKind::Unopenable;
+        }
+    }
+}
+
+WeaponEntries find_weapon_entries(ArchiveReader &reader, const ArchiveProgress &progress)
+{
+    WeaponEntries found;
+    const QList<ArchiveEntry> &entries = reader.entries();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (progress && !progress(i, entries.size())) {
+            found = {};
+            found.cancelled = true;
+            return found;
+        }
+        QString reason;
+        switch (weapon_entry_kind(reader, entries[i], &reason)) {
+        case EntryKind::Weapon:
+            found.weapons << entries[i];
+            break;
+        case EntryKind::Unopenable:
+            found.unopenable << reason;
+            break;
+        case EntryKind::Other:
+            break;
+        }
+    }
+    return found;
+}
+
+QString shown_entry_name(const ArchiveEntry &entry)
+{
+    if (!entry.unsafeName)
+        return entry.name;
+    return QStringLiteral("%1    (unsafe: a path outside the archive)").arg(entry.name);
+}
+
+ArchiveChooser::ArchiveChooser(const QString &archive, const QList<ArchiveEntry> &entries,
+                               QWidget *parent)
+    : QDialog(parent), m_filter(new QLineEdit(this)), m_list(new QListView(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this))
 {
     setObjectName(QStringLiteral("ArchiveChooser"));
@@ -24,6 +127,18 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entrie
     m_filter->setAccessibleName(QStringLiteral("Filter"));
     m_filter->setPlaceholderText(QStringLiteral("Type part of a name"));
     m_filter->setClearButtonEnabled(true);
+    for (const ArchiveEntry &entry : entries) {
+        auto *row = new QStandardItem(shown_entry_name(entry));
+        row->setData(entry.name, kNameRole);
+        row->setEditable(false);
+        if (entry.unsafeName) {
+            row->setToolTip(QStringLiteral("The name leads out of the archive's folder. Armsmith "
+                                           "only reads and writes it inside the archive."));
+        }
+        m_entries.appendRow(row);
+    }
+    for (QToolButton *clear : m_filter->findChildren<QToolButton *>())
+        clear->setAccessibleName(QStringLiteral("Clear the filter"));
     m_shown.setSourceModel(&m_entries);
     m_shown.setFilterCaseSensitivity(Qt::CaseInsensitive);
     m_list->setObjectName(QStringLiteral("ArchiveEntries"));
@@ -49,7 +164,10 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entrie
     keepOneCurrent();
 }
 
-QString ArchiveChooser::chosenEntry() const { return m_list->currentIndex().data().toString(); }
+QString ArchiveChooser::chosenEntry() const
+{
+    return m_list->currentIndex().data(kNameRole).toString();
+}
 
 void ArchiveChooser::ArchiveFilter_Change(const QString &text)
 {
@@ -71,19 +189,45 @@ void ArchiveChooser::keepOneCurrent()
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_list->currentIndex().isValid());
 }
 
+namespace
+{
+
+// Says what the archive holds that might be a weapon file, when none of it can be opened.
+QString noWeaponFile(const QStringList &unopenable)
+{
+    if (unopenable.isEmpty())
+        return QStringLiteral("The archive holds no weapon file.");
+    constexpr qsizetype kMostNamed = 8;
+    QString text = QStringLiteral("The archive holds no weapon file that can be opened.\n");
+    for (const QString &reason : unopenable.first(std::min(unopenable.size(), kMostNamed)))
+        text += QStringLiteral("\n") + reason;
+    if (unopenable.size() > kMostNamed) {
+        text += QStringLiteral("\n\n%1 more entries cannot be opened either.")
+                    .arg(unopenable.size() - kMostNamed);
+    }
+    return text;
+}
+
+} // namespace
+
 std::optional<QString> choose_archive_entry(QWidget *owner, const QString &archive,
                                             QString *failure)
 {
     ArchiveReader reader;
     const ArchiveResult opened = reader.open(archive);
-    QStringList names = opened ? weapon_entry_names(reader) : QStringList();
-    if (!opened || names.isEmpty()) {
-        if (failure) {
-            *failure = opened ? QStringLiteral("The archive holds no weapon file.") : opened.reason;
-        }
+    WeaponEntries found;
+    if (opened) {
+        ArchiveProgressDialog progress(owner, QStringLiteral("Looking for weapon files\u2026"));
+        found = find_weapon_entries(reader, progress.callback());
+    }
+    if (found.cancelled)
+        return std::nullopt;
+    if (!opened || found.weapons.isEmpty()) {
+        if (failure)
+            *failure = opened ? noWeaponFile(found.unopenable) : opened.reason;
         return std::nullopt;
     }
-    ArchiveChooser chooser(archive, names, owner);
+    ArchiveChooser chooser(archive, found.weapons, owner);
     if (chooser.exec() != QDialog::Accepted || chooser.chosenEntry().isEmpty())
         return std::nullopt;
     return chooser.chosenEntry();

@@ -4,6 +4,7 @@
 
 #include "about/form2.h"
 #include "editor/archive_chooser.h"
+#include "editor/archive_progress.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
 #include "ui/message_box.h"
@@ -51,7 +52,8 @@ void Form1::mnuOpenArchive_Click()
 
 bool Form1::openArchiveEntry(const QString &archive, const QString &entry)
 {
-    auto source = std::make_unique<ArchiveEntrySource>(archive, entry);
+    auto source = std::make_unique<ArchiveEntrySource>(
+        archive, entry, archive_progress(this, QStringLiteral("Saving into the archive\u2026")));
     const QString shown = source->displayName();
     return takeDocument(m_document->open(std::move(source)), shown);
 }
