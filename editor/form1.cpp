@@ -138,7 +138,10 @@ void Form1::showOrigin()
     m_statusBar1->setPanel1Text(inArchive ? QStringLiteral("%1:%2").arg(origin.path, origin.entry)
                                           : origin.path);
     // The [*] shows only while the document has edits not yet saved.
-    const QString name = QFileInfo(inArchive ? origin.entry : origin.path).fileName();
+    // A [*] in the name itself must show as typed, not as the mark of unsaved edits.
+    const QString name = QFileInfo(inArchive ? origin.entry : origin.path)
+                             .fileName()
+                             .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(origin.path.isEmpty() ? kProgramTitle
                                          : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
 }

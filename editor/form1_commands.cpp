@@ -7,9 +7,10 @@
 #include "editor/archive_progress.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
-#include "ui/message_box.h"
+#include "editor/file_name_check.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "ui/message_box.h"
 #include "weapons/archive_weapon.h"
 
 #include <QApplication>
@@ -30,7 +31,10 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
-    if (!takeDocument(m_document->openFile(path), QDir::toNativeSeparators(path)))
+    WeaponFileResult result = m_document->openFile(path);
+    if (const QString why = name_not_utf8(path); !result && !why.isEmpty())
+        result.reason = why;
+    if (!takeDocument(result, QDir::toNativeSeparators(path)))
         return false;
     rememberRecent(path);
     return true;
