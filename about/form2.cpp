@@ -1,6 +1,7 @@
 #include "about/form2.h"
 
 #include "about/usage_text.h"
+#include "ui/dark_outline.h"
 #include "ui/sharp_picture.h"
 #include "ui/system_colors.h"
 #include "ui/twips.h"
@@ -132,7 +133,8 @@ QPushButton *build_controls(QDialog *window)
     auto *picture = place<QLabel>(window, kPicture1);
     picture->setFrameShape(QFrame::NoFrame);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(sharp_pixmap(QString::fromLatin1(kPicturePath), *picture));
+    picture->setPixmap(outlined_where_dark(
+        sharp_pixmap(QString::fromLatin1(kPicturePath), *picture), picture->palette()));
     picture->setAccessibleName(QStringLiteral("Armsmith pistol"));
 
     QLabel *title = add_label(window, kLabel1, QStringLiteral("Armsmith "));

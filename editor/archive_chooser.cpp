@@ -3,6 +3,7 @@
 #include "document/weapon_file.h"
 #include "document/weapon_tree.h"
 #include "editor/archive_progress.h"
+#include "ui/dark_outline.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -127,6 +128,9 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QList<ArchiveEntry>
     m_filter->setAccessibleName(QStringLiteral("Filter"));
     m_filter->setPlaceholderText(QStringLiteral("Type part of a name"));
     m_filter->setClearButtonEnabled(true);
+    QPalette palette = m_filter->palette();
+    palette.setColor(QPalette::PlaceholderText, readable_placeholder(palette));
+    m_filter->setPalette(palette);
     for (const ArchiveEntry &entry : entries) {
         auto *row = new QStandardItem(shown_entry_name(entry));
         row->setData(entry.name, kNameRole);

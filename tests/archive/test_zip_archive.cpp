@@ -81,7 +81,15 @@ time_t entryTime(const QString &path, const QString &name)
 
 enum class Keep { HardLink, ReadOnlyFolder, ReadOnlyMode, SetUserId, Xattr };
 
-enum class Spoil { Fifo, FullDisk, NoSuchName, UnpackableMethod, Encrypted, DuplicateName };
+enum class Spoil {
+    Fifo,
+    FullDisk,
+    NoSuchName,
+    UnpackableMethod,
+    Encrypted,
+    DuplicateName,
+    Cancelled
+};
 
 } // namespace
 
@@ -398,6 +406,7 @@ private slots:
         QTest::newRow("encrypted entry") << Spoil::Encrypted << ArchiveStatus::Encrypted;
         QTest::newRow("two entries of the name")
             << Spoil::DuplicateName << ArchiveStatus::DuplicateName;
+        QTest::newRow("cancelled halfway") << Spoil::Cancelled << ArchiveStatus::Cancelled;
     }
 
     void failedWriteLeavesArchive()
@@ -427,7 +436,10 @@ private slots:
             limit.rlim_cur = 64 * 1024;
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        const ArchiveResult result = write_archive_entry(path, name, "Rifle\\damage\\99");
+        const ArchiveResult result =
+            write_archive_entry(path, name, "Rifle\\damage\\99", [&](qint64 done, qint64 total) {
+                return spoil != Spoil::Cancelled || done < total / 2;
+            });
         setrlimit(RLIMIT_FSIZE, &before);
 
         QCOMPARE(result.status, status);
