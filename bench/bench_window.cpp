@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -325,6 +326,21 @@ void saveEdited(benchmark::State &state, const QString &path)
 }
 
 void saveLargest(benchmark::State &state) { saveEdited(state, files().largest); }
+
+// One atomic write of the bytes the save above writes, into the same folder.
+void saveFloor(benchmark::State &state)
+{
+    const QByteArray bytes = files().largestBytes.chopped(2) + "x\r\n";
+    const QString path = files().dir.filePath(QStringLiteral("floor.txt"));
+    for (auto _ : state) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.commit()) {
+            state.SkipWithError("the floor's file cannot be written");
+            break;
+        }
+    }
+}
 void saveLongValue(benchmark::State &state) { saveEdited(state, files().longValue); }
 
 // Search for a text no node holds, from the root: every text is looked through.
@@ -372,6 +388,7 @@ int main(int argc, char **argv)
     registerWithFloor("collapse_all", collapseAll, collapseFloor);
     registerWithFloor("keystroke", keystroke, keystrokeOnOnePair);
     registerWithFloor("search_nothing", searchNothing, searchFloor);
+    registerWithFloor("save", saveLargest, saveFloor);
     // A file of one very long value, each figure against the same command on the largest
     // document as its floor.
     registerWithFloor("long_value_open", openLongValue, openLargest);
