@@ -4,10 +4,10 @@
 #include "editor/form1.h"
 
 #include "document/pair_text.h"
-#include "editor/message_box.h"
 #include "editor/pair_steps.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "ui/message_box.h"
 
 #include <QAction>
 #include <QClipboard>
