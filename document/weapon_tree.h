@@ -163,8 +163,6 @@ public:
     // The row of the pair a key or value belongs to; -1 for the header or no node.
     int pairRow(NodeIndex node) const;
     WeaponPair pairAt(int row) const;
-    // The key node named key, or 0.
-    NodeIndex keyNode(const QString &key) const { return m_keys.value(key, 0); }
     // Removes count pairs from row on. A selection among them moves to the pair that takes
     // their place, or to the one before at the end, or to the header when none is left.
     bool removePairs(int row, int count);
