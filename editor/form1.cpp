@@ -3,6 +3,7 @@
 #include "about/form2.h"
 #include "editor/accessible_action.h"
 #include "editor/common_dialog.h"
+#include "editor/document_steps.h"
 #include "editor/image_list.h"
 #include "editor/status_bar.h"
 #include "editor/tool_bar.h"
@@ -85,8 +86,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_archiveDialog->DialogTitle = QStringLiteral("Open from Archive");
     m_archiveDialog->Filter = QStringLiteral("Game archives (*.pk3 *.zbx *.zip);;All files (*)");
     m_undoStack = new QUndoStack(this);
-    connect(m_undoStack, &QUndoStack::cleanChanged, this,
-            [this](bool clean) { setWindowModified(!clean); });
+    m_undoStack->setUndoLimit(kUndoLimit);
+    connect(m_undoStack, &QUndoStack::cleanChanged, this, &Form1::showModified);
 
     createMenus();
     m_client = new QWidget(this);
@@ -107,6 +108,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_tv, &TreeView::NodeClick, this, &Form1::Tv_NodeClick);
     connect(m_tv, &TreeView::Collapse, this, &Form1::Tv_Collapse);
     connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
+    connect(m_tv, &TreeView::labelEditChanged, this, &Form1::showModified);
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
     m_text2->installEventFilter(this);
     connect(&tree(), &WeaponTree::selectionChanged, this, [this] { ++m_typingRun; });
@@ -168,10 +170,16 @@ void Form1::createMenus()
 void Form1::createEditMenu()
 {
     m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
+    // The stack's own actions name the step; what they run is ours, so that an open in-place
+    // edit is taken in first.
     QAction *undo = named(m_undoStack->createUndoAction(m_mnuEdit), "mnuUndo");
     set_keys(undo, QKeySequence::Undo);
+    disconnect(undo, &QAction::triggered, m_undoStack, nullptr);
+    connect(undo, &QAction::triggered, this, &Form1::mnuUndo_Click);
     QAction *redo = named(m_undoStack->createRedoAction(m_mnuEdit), "mnuRedo");
     set_keys(redo, QKeySequence::Redo);
+    disconnect(redo, &QAction::triggered, m_undoStack, nullptr);
+    connect(redo, &QAction::triggered, this, &Form1::mnuRedo_Click);
     m_mnuEdit->addActions({undo, redo});
     named(m_mnuEdit->addSeparator(), "mnuspac3");
     set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
@@ -280,6 +288,7 @@ void Form1::changeEvent(QEvent *event)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    commitPendingEdit();
     if (maybeSave())
         event->accept();
     else

@@ -19,6 +19,7 @@
 
 void Form1::mnuOpen_Click()
 {
+    commitPendingEdit();
     if (!maybeSave())
         return;
     m_commonDialog1->CancelError = true;
@@ -43,6 +44,7 @@ bool Form1::openWeaponFile(const QString &path)
 
 void Form1::mnuOpenArchive_Click()
 {
+    commitPendingEdit();
     if (!maybeSave() || !m_archiveDialog->ShowOpen())
         return;
     const QString archive = m_archiveDialog->FileName;
@@ -84,6 +86,7 @@ void Form1::mnuSave_Click() { saveAndReport(); }
 
 bool Form1::saveAndReport()
 {
+    commitPendingEdit();
     if (m_origin.path.isEmpty())
         return true;
     if (disk_changed(m_origin) && !overwriteChangedFile())
@@ -157,6 +160,7 @@ void Form1::Toolbar1_ButtonClick(int index)
 
 void Form1::new_key()
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     const NodeIndex selectedBefore = tree().selected();
@@ -188,8 +192,7 @@ void Form1::new_key()
                      QStringLiteral("The key was not added.\n\n%1").arg(refusal));
         return;
     }
-    m_undoStack->push(
-        new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
+    pushStep(new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
     m_tv->SetFocus();
     weapon.ensureVisible(weapon.count());
     weapon.select(static_cast<NodeIndex>(weapon.count() - 1));
@@ -201,6 +204,7 @@ void Form1::collapse_all() { set_all_expanded(false); }
 
 void Form1::set_all_expanded(bool expanded)
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     WeaponTree &weapon = tree();

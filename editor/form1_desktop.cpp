@@ -24,6 +24,7 @@ void Form1::createRecentMenu(QMenu *file)
 void Form1::acceptFileDrops()
 {
     connect(new FileDrop(this), &FileDrop::dropped, this, [this](const QString &path) {
+        commitPendingEdit();
         if (maybeSave())
             openWeaponFile(path);
     });
@@ -56,6 +57,7 @@ void Form1::rememberRecent(const QString &path)
 
 void Form1::mnuRecent_Click(const QString &path)
 {
+    commitPendingEdit();
     if (QFileInfo::exists(path)) {
         if (maybeSave())
             openWeaponFile(path);
