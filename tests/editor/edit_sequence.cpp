@@ -234,6 +234,8 @@ void EditSequence::model(const QString &step)
     } else if (step == QStringLiteral("save")) {
         p.commit();
         p.clean = p.index;
+    } else {
+        p.commit();
     }
 }
 

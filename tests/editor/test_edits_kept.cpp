@@ -138,6 +138,10 @@ private slots:
             << QStringList{"key", "3", "F2", "edit NEW", "undo"} << 0;
         QTest::newRow("Save with an in-place edit open")
             << QStringList{"3", "F2", "edit NEW", "save"} << 0;
+        QTest::newRow("Collapse All and Expand All with an in-place edit open")
+            << QStringList{"3", "F2", "edit NEW", "Ctrl+Shift+C", "Ctrl+Shift+E", "undo"} << 0;
+        QTest::newRow("Find Next with an in-place edit open")
+            << QStringList{"5", "F2", "edit NEW", "F3", "undo", "redo"} << 0;
         for (const int seed : {1, 2, 3, 4, 5, 6, 7, 8})
             QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << QStringList() << seed;
     }
