@@ -89,7 +89,10 @@ QLabel *add_label(QWidget *window, const Placement &at, const QString &text)
 
 QFont title_font()
 {
-    QFont font(QStringLiteral("MS Sans Serif"), 12, QFont::Bold);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setBold(true);
+    // Grows with the rest of the window under a larger desktop font.
+    font.setPointSizeF(12 * font_scale());
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
@@ -130,6 +133,7 @@ QPushButton *build_controls(QDialog *window)
     auto *usage = add_usage_box(window);
     auto *close = place<QPushButton>(window, kCommand1);
     close->setText(QStringLiteral("Close"));
+    grow_to_text_when_scaled(close);
     close->setAutoDefault(false);
     close->setDefault(false);
     add_label(window, kLabel3, QString::fromLatin1(kCredit));

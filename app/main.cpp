@@ -5,26 +5,24 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <vector>
 
 int main(int argc, char *argv[])
 {
-    // Help and the version are answered before the window system is reached, so that they work
-    // without a desktop session. Anything else waits for the real application, which takes Qt's
-    // own options (-platform, -style) off the command line first.
+    // The arguments are judged before the window system is reached, so that help, the version
+    // and a mistake on the command line are answered without a desktop session. Help names the
+    // program as users type it, not by the path it was started from.
+    CommandLine command;
     {
-        const QCoreApplication early(argc, argv);
+        char name[] = "armsmith";
+        std::vector<char *> arguments(argv, argv + argc);
+        if (!arguments.empty())
+            arguments[0] = name;
+        int count = argc;
+        const QCoreApplication early(count, arguments.data());
         describe_application();
-        if (const CommandLine command = read_command_line(QCoreApplication::arguments());
-            !command.answer.isEmpty()) {
-            std::fputs(qPrintable(command.answer), stdout);
-            return 0;
-        }
+        command = read_command_line(QCoreApplication::arguments());
     }
-    QApplication app(argc, argv);
-    describe_application();
-    ignore_file_size_signal();
-
-    const CommandLine command = read_command_line(QCoreApplication::arguments());
     if (!command.error.isEmpty()) {
         std::fprintf(stderr, "armsmith: %s\n", qPrintable(command.error));
         return 2;
@@ -33,6 +31,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(command.answer), stdout);
         return 0;
     }
+    QApplication app(argc, argv);
+    describe_application();
+    ignore_file_size_signal();
+
     Form1 form;
     form.show();
     if (!command.file.isEmpty())

@@ -17,6 +17,7 @@ enum class WeaponFileStatus {
     CannotWrite,
     NotAFile,
     TooLarge,
+    ChangedOnDisk,
 };
 
 // No weapon file comes near this size; anything larger is refused before it is read, which

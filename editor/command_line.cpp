@@ -1,6 +1,7 @@
 #include "editor/command_line.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -12,9 +13,35 @@ void describe_application()
     QGuiApplication::setDesktopFileName(QStringLiteral("armsmith"));
 }
 
+namespace
+{
+
+// The window system's own options, which QApplication takes off the command line. They are
+// known here so that the arguments can be judged before the window system starts: without a
+// display, starting it is what fails.
+void add_toolkit_options(QCommandLineParser &parser)
+{
+    const auto add = [&parser](QCommandLineOption option) {
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+          "qwindowgeometry", "geometry", "qwindowicon", "icon", "qwindowtitle", "title", "session",
+          "display", "name", "style", "stylesheet"})
+        add(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"})
+        add(QCommandLineOption(QString::fromLatin1(name)));
+    // Those options are written with one dash, as whole words.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+}
+
+} // namespace
+
 CommandLine read_command_line(const QStringList &arguments)
 {
     QCommandLineParser parser;
+    add_toolkit_options(parser);
     parser.setApplicationDescription(QStringLiteral("Edits the weapon files of the game Zembrak."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -36,7 +63,8 @@ CommandLine read_command_line(const QStringList &arguments)
             QStringLiteral("Only one weapon file can be opened at a time; %1 were given.")
                 .arg(parser.positionalArguments().size());
     } else if (!parser.positionalArguments().isEmpty()) {
-        command.file = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+        command.file =
+            QDir::cleanPath(QFileInfo(parser.positionalArguments().first()).absoluteFilePath());
     }
     return command;
 }

@@ -29,12 +29,6 @@
 namespace
 {
 
-// The layout reckons with this allowance for the title bar, menu bar and borders rather than
-// with the frame the window system draws: the frame is not known before the window is shown,
-// and a layout that took it in later would shift every frame on the first resize.
-constexpr int kAssumedFrameWidth = 120;
-constexpr int kAssumedFrameHeight = 720;
-
 void place(QWidget *widget, float left, float top, float width, float height)
 {
     widget->setGeometry(twips_to_pixels(left), twips_to_pixels(top), twips_to_pixels(width),
@@ -85,9 +79,15 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_archiveDialog->CancelError = true;
     m_archiveDialog->DialogTitle = QStringLiteral("Open from Archive");
     m_archiveDialog->Filter = QStringLiteral("Game archives (*.pk3 *.zbx *.zip);;All files (*)");
+    m_document = new WeaponDocument(this);
     m_undoStack = new QUndoStack(this);
     m_undoStack->setUndoLimit(kUndoLimit);
-    connect(m_undoStack, &QUndoStack::cleanChanged, this, &Form1::showModified);
+    // The history knows when undoing comes back to what was saved; the document, when it was.
+    connect(m_undoStack, &QUndoStack::cleanChanged, m_document,
+            [this](bool clean) { m_document->setModified(!clean); });
+    connect(m_document, &WeaponDocument::saved, m_undoStack, &QUndoStack::setClean);
+    connect(m_document, &WeaponDocument::modifiedChanged, this, &Form1::showModified);
+    connect(m_document, &WeaponDocument::originChanged, this, &Form1::showOrigin);
 
     createMenus();
     m_client = new QWidget(this);
@@ -121,21 +121,22 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_tv->setFocus();
 }
 
-Form1::~Form1() = default;
+// The tree view reads the document's tree to its last moment; it goes before the document.
+Form1::~Form1() { delete m_tv; }
 
 QString Form1::openPath() const { return m_statusBar1->panel1Text(); }
-WeaponTree &Form1::tree() { return m_tv->tree(); }
+WeaponTree &Form1::tree() { return m_document->tree(); }
 
-void Form1::setOrigin(WeaponOrigin origin)
+void Form1::showOrigin()
 {
-    m_origin = std::move(origin);
-    const bool inArchive = !m_origin.entry.isEmpty();
-    m_statusBar1->setPanel1Text(
-        inArchive ? QStringLiteral("%1:%2").arg(m_origin.path, m_origin.entry) : m_origin.path);
+    const WeaponOrigin &origin = m_document->origin();
+    const bool inArchive = !origin.entry.isEmpty();
+    m_statusBar1->setPanel1Text(inArchive ? QStringLiteral("%1:%2").arg(origin.path, origin.entry)
+                                          : origin.path);
     // The [*] shows only while the document has edits not yet saved.
-    const QString name = QFileInfo(inArchive ? m_origin.entry : m_origin.path).fileName();
-    setWindowTitle(m_origin.path.isEmpty() ? kProgramTitle
-                                           : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
+    const QString name = QFileInfo(inArchive ? origin.entry : origin.path).fileName();
+    setWindowTitle(origin.path.isEmpty() ? kProgramTitle
+                                         : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
 }
 
 void Form1::createMenus()
@@ -172,14 +173,19 @@ void Form1::createEditMenu()
     m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
     // The stack's own actions name the step; what they run is ours, so that an open in-place
     // edit is taken in first.
-    QAction *undo = named(m_undoStack->createUndoAction(m_mnuEdit), "mnuUndo");
+    QAction *undo =
+        named(m_undoStack->createUndoAction(m_mnuEdit, QStringLiteral("&Undo")), "mnuUndo");
     set_keys(undo, QKeySequence::Undo);
     disconnect(undo, &QAction::triggered, m_undoStack, nullptr);
     connect(undo, &QAction::triggered, this, &Form1::mnuUndo_Click);
-    QAction *redo = named(m_undoStack->createRedoAction(m_mnuEdit), "mnuRedo");
+    QAction *redo =
+        named(m_undoStack->createRedoAction(m_mnuEdit, QStringLiteral("&Redo")), "mnuRedo");
     set_keys(redo, QKeySequence::Redo);
     disconnect(redo, &QAction::triggered, m_undoStack, nullptr);
     connect(redo, &QAction::triggered, this, &Form1::mnuRedo_Click);
+    // Users of other editors reach for Ctrl+Y as well, which this desktop may leave unbound.
+    if (const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y); !redo->shortcuts().contains(ctrlY))
+        redo->setShortcuts(redo->shortcuts() << ctrlY);
     m_mnuEdit->addActions({undo, redo});
     named(m_mnuEdit->addSeparator(), "mnuspac3");
     set_keys(addCommand(m_mnuEdit, "mnuNewKey", QStringLiteral("&New Key"), &Form1::new_key),
@@ -188,7 +194,7 @@ void Form1::createEditMenu()
     set_keys(addCommand(m_mnuEdit, "mnuFind", QStringLiteral("&Find"), &Form1::mnuFind_Click),
              QKeySequence::Find);
     set_keys(
-        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), &Form1::cmdSearch_Click),
+        addCommand(m_mnuEdit, "mnuFindNext", QStringLiteral("Find Ne&xt"), &Form1::cmdSearch_Click),
         QKeySequence::FindNext);
 }
 
@@ -206,17 +212,20 @@ void Form1::createSearchPanel(QWidget *client)
     place(m_text3, 120, 300, 3375, 285);
     m_check1 = named(new QCheckBox(QStringLiteral("Search Value"), m_frame2), "Check1");
     place(m_check1, 120, 1020, 3375, 195);
+    grow_to_text_when_scaled(m_check1);
     m_check2 = named(new QCheckBox(QStringLiteral("Search Key"), m_frame2), "Check2");
     place(m_check2, 120, 720, 3375, 195);
+    grow_to_text_when_scaled(m_check2);
     m_cmdSearch = named(new QPushButton(QStringLiteral("Search"), m_frame2), "cmdSearch");
     m_cmdSearch->setAutoDefault(false);
     place(m_cmdSearch, 3600, 300, 735, 315);
+    grow_to_text_when_scaled(m_cmdSearch);
 }
 
 void Form1::createTreeFrame(QWidget *client)
 {
     m_weapFrame = makeFrame(client, "weap_frame", QStringLiteral("Weapon Properties"));
-    m_tv = new TreeView(*m_imageList1, m_weapFrame);
+    m_tv = new TreeView(m_document->tree(), *m_imageList1, m_weapFrame);
     m_tv->setIconSize(QSize(16, 16));
 }
 
@@ -228,6 +237,7 @@ void Form1::createValuePanel(QWidget *client)
     make_weapon_text_editor(m_text2);
     m_label2 = named(new QLabel(QStringLiteral("Value:"), m_frame1), "Label2");
     place(m_label2, 120, 300, 4635, 255);
+    grow_to_text_when_scaled(m_label2);
     applyLayout();
 }
 
@@ -311,11 +321,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 void Form1::Form_Resize()
 {
-    const QSize outer =
-        QSize(m_client->width(), m_client->height() + m_statusBar1->height()) +
-        QSize(twips_to_pixels(kAssumedFrameWidth), twips_to_pixels(kAssumedFrameHeight));
-    m_layout = form_resize(m_layout, static_cast<float>(pixels_to_twips(outer.width())),
-                           static_cast<float>(pixels_to_twips(outer.height())));
+    const QSize client(m_client->width(), m_client->height() + m_statusBar1->height());
+    m_layout = form_resize_client(m_layout, static_cast<float>(pixels_to_twips(client.width())),
+                                  static_cast<float>(pixels_to_twips(client.height())));
     applyLayout();
 }
 

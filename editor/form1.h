@@ -1,7 +1,6 @@
 #pragma once
 
-#include "document/weapon_file.h"
-#include "document/weapon_tree.h"
+#include "document/weapon_document.h"
 #include "editor/form_layout.h"
 
 #include <QMainWindow>
@@ -40,8 +39,10 @@ public:
     // What status panel 1 shows of the open document: the full path of its file; empty while
     // no document is open.
     QString openPath() const;
+    // The open weapon; the window holds no file logic of its own.
+    WeaponDocument &document() { return *m_document; }
     // Where the open document came from; an empty path while none is open.
-    const WeaponOrigin &origin() const { return m_origin; }
+    const WeaponOrigin &origin() const { return m_document->origin(); }
     // Opens the file as Open does once its dialog has given a path, the message on failure
     // included. True when the file became the document.
     bool openWeaponFile(const QString &path);
@@ -74,9 +75,8 @@ private:
     void mnuOpen_Click();
     void mnuOpenArchive_Click();
     bool openArchiveEntry(const QString &archive, const QString &entry);
-    // Makes loaded the document, or tells why shown could not be opened.
-    bool takeDocument(const WeaponFileResult &result, WeaponTree &loaded, WeaponOrigin origin,
-                      const QString &shown);
+    // Shows the document just opened, or tells why shown could not be opened.
+    bool takeDocument(const WeaponFileResult &result, const QString &shown);
     void mnuSave_Click();
     void mnuExit_Click();
     void mnuAbout_Click();
@@ -98,7 +98,8 @@ private:
     void showModified();
     // Before the document is replaced or the program ends: true when that may go ahead.
     bool maybeSave();
-    void setOrigin(WeaponOrigin origin);
+    // The status bar and the title name where the document comes from.
+    void showOrigin();
     // Before a save over a file that another program changed since we read or wrote it.
     bool overwriteChangedFile();
 
@@ -133,7 +134,7 @@ private:
     bool m_runningStep = false;
     std::vector<std::unique_ptr<QUndoCommand>> m_stepsWaiting;
     std::unique_ptr<Form2> m_form2;
-    WeaponOrigin m_origin;
+    WeaponDocument *m_document = nullptr;
 
     QMenu *m_mnuEdit = nullptr;
     QWidget *m_client = nullptr;

@@ -3,14 +3,13 @@
 #include "editor/form1.h"
 
 #include "about/form2.h"
-#include "document/weapon_file.h"
 #include "editor/archive_chooser.h"
-#include "editor/archive_weapon.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
 #include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "weapons/archive_weapon.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,12 +30,7 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
-    // Built aside, so that a file that fails to load leaves the open document, its edits and
-    // its history exactly as they were.
-    WeaponTree loaded;
-    WeaponOrigin origin;
-    const WeaponFileResult result = load_weapon(loaded, path, &origin);
-    if (!takeDocument(result, loaded, std::move(origin), QDir::toNativeSeparators(path)))
+    if (!takeDocument(m_document->openFile(path), QDir::toNativeSeparators(path)))
         return false;
     rememberRecent(path);
     return true;
@@ -59,24 +53,18 @@ void Form1::mnuOpenArchive_Click()
 
 bool Form1::openArchiveEntry(const QString &archive, const QString &entry)
 {
-    WeaponTree loaded;
-    WeaponOrigin origin;
-    const WeaponFileResult result = load_archive_weapon(loaded, archive, entry, origin);
-    return takeDocument(result, loaded, std::move(origin),
-                        QStringLiteral("%1:%2").arg(QDir::toNativeSeparators(archive), entry));
+    auto source = std::make_unique<ArchiveEntrySource>(archive, entry);
+    const QString shown = source->displayName();
+    return takeDocument(m_document->open(std::move(source)), shown);
 }
 
-bool Form1::takeDocument(const WeaponFileResult &result, WeaponTree &loaded, WeaponOrigin origin,
-                         const QString &shown)
+bool Form1::takeDocument(const WeaponFileResult &result, const QString &shown)
 {
     if (!result) {
         show_warning(this, kProgramTitle,
                      QStringLiteral("%1 could not be opened.\n\n%2").arg(shown, result.reason));
         return false;
     }
-    tree().adopt(loaded);
-    tree().select(1);
-    setOrigin(std::move(origin));
     m_undoStack->clear();
     Tv_NodeClick();
     return true;
@@ -87,22 +75,22 @@ void Form1::mnuSave_Click() { saveAndReport(); }
 bool Form1::saveAndReport()
 {
     commitPendingEdit();
-    if (m_origin.path.isEmpty())
+    if (!m_document->isOpen())
         return true;
-    if (disk_changed(m_origin) && !overwriteChangedFile())
-        return false;
-    const bool inArchive = !m_origin.entry.isEmpty();
-    const WeaponFileResult saved =
-        inArchive ? save_archive_weapon(tree(), m_origin) : save_weapon(tree(), m_origin);
+    WeaponFileResult saved = m_document->save();
+    if (saved.status == WeaponFileStatus::ChangedOnDisk) {
+        if (!overwriteChangedFile())
+            return false;
+        saved = m_document->save(DiskCheck::Overwrite);
+    }
     if (!saved) {
-        show_warning(this, kProgramTitle,
-                     QStringLiteral("%1 was not saved.\n\n%2")
-                         .arg(QDir::toNativeSeparators(openPath()), saved.reason));
+        show_warning(
+            this, kProgramTitle,
+            QStringLiteral("%1 was not saved.\n\n%2").arg(m_document->displayName(), saved.reason));
         return false;
     }
-    m_undoStack->setClean();
-    if (!inArchive)
-        rememberRecent(m_origin.path);
+    if (origin().entry.isEmpty())
+        rememberRecent(origin().path);
     return true;
 }
 
@@ -111,7 +99,7 @@ bool Form1::overwriteChangedFile()
     const QString text =
         QStringLiteral("%1 was changed by another program since Armsmith read it or last "
                        "saved it.\n\nOverwrite that change with this document?")
-            .arg(QDir::toNativeSeparators(openPath()));
+            .arg(m_document->displayName());
     return ask(this, kProgramTitle, text, QMessageBox::Save | QMessageBox::Cancel,
                QMessageBox::Cancel,
                {{QMessageBox::Save, QStringLiteral("Overwrite")}}) == QMessageBox::Save;
@@ -119,12 +107,12 @@ bool Form1::overwriteChangedFile()
 
 bool Form1::maybeSave()
 {
-    if (m_undoStack->isClean())
+    if (!m_document->isModified())
         return true;
     const QMessageBox::StandardButton answer =
         ask(this, kProgramTitle,
             QStringLiteral("%1 has changes that are not saved.\n\nSave them first?")
-                .arg(QDir::toNativeSeparators(openPath())),
+                .arg(m_document->displayName()),
             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel);
     if (answer == QMessageBox::Save)
         return saveAndReport();

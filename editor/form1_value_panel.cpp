@@ -2,6 +2,7 @@
 // tree, while the header and the keys are shown but protected.
 #include "editor/form1.h"
 
+#include "document/weapon_document.h"
 #include "editor/document_steps.h"
 #include "editor/tree_view.h"
 #include "ui/system_colors.h"
@@ -102,5 +103,5 @@ void Form1::moveInHistory(void (QUndoStack::*move)())
 // does.
 void Form1::showModified()
 {
-    setWindowModified(!m_undoStack->isClean() || m_tv->labelEditPending());
+    setWindowModified(m_document->isModified() || m_tv->labelEditPending());
 }

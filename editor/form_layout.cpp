@@ -33,3 +33,9 @@ FormLayout form_resize(FormLayout layout, float windowWidth, float windowHeight)
     setSize(l.frame2Width, l.frame1Width);
     return layout;
 }
+
+FormLayout form_resize_client(FormLayout layout, float clientWidth, float clientHeight)
+{
+    return form_resize(layout, clientWidth + kAssumedFrameWidth,
+                       clientHeight + kAssumedFrameHeight);
+}

@@ -25,3 +25,12 @@ struct FormLayout {
 // not finite, sets nothing and the next step goes on with the old value; a negative top is
 // applied as it comes.
 FormLayout form_resize(FormLayout layout, float windowWidth, float windowHeight);
+
+// The layout reckons with this allowance for the title bar, menu bar and borders rather than
+// with the frame the window system draws: the frame is not known before the window is shown,
+// and a layout that took it in later would shift every frame on the first resize.
+inline constexpr float kAssumedFrameWidth = 120;
+inline constexpr float kAssumedFrameHeight = 720;
+
+// form_resize for a window whose client area (the status bar included) has the given size.
+FormLayout form_resize_client(FormLayout layout, float clientWidth, float clientHeight);

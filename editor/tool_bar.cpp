@@ -33,7 +33,7 @@ ToolBar::ToolBar(const ImageList &pictures, QWidget *parent) : QToolBar(parent)
 int ToolBar::fittingHeight() const
 {
     const QMargins margins = layout()->contentsMargins();
-    return kButtonHeight + margins.top() + margins.bottom();
+    return twips_to_pixels(kButtonHeight) + margins.top() + margins.bottom();
 }
 
 QAction *ToolBar::button(int index) const
@@ -55,7 +55,7 @@ void ToolBar::addButton(const QString &caption, const QString &toolTip, const QI
         // A screen reader speaks the tip as the description, trailing blanks and all.
         widget->setAccessibleDescription(toolTip.trimmed());
         widget->setFocusPolicy(Qt::NoFocus);
-        widget->setMinimumSize(76, kButtonHeight);
+        widget->setMinimumSize(twips_to_pixels(kButtonWidth), twips_to_pixels(kButtonHeight));
         if (toolTip.isEmpty())
             widget->setToolTip(QString());
     }

@@ -23,7 +23,9 @@ signals:
     void ButtonClick(int index);
 
 private:
-    static constexpr int kButtonHeight = 43;
+    // In twips, so that the buttons grow with the font.
+    static constexpr int kButtonWidth = 1140;
+    static constexpr int kButtonHeight = 645;
 
     void addButton(const QString &caption, const QString &toolTip, const QIcon &icon);
     void addSeparatorButton();

@@ -33,8 +33,8 @@ public:
 
 } // namespace
 
-TreeView::TreeView(const ImageList &images, QWidget *parent)
-    : QTreeView(parent), m_tree(new WeaponTree(this)),
+TreeView::TreeView(WeaponTree &tree, const ImageList &images, QWidget *parent)
+    : QTreeView(parent), m_tree(&tree),
       m_model(new WeaponTreeModel(
           *m_tree, [&images](int image) { return images.icon(image); }, this))
 {

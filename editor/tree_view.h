@@ -8,7 +8,7 @@
 class ImageList;
 class WeaponTreeModel;
 
-// The tree control Tv: a view over the WeaponTree it owns. What the user does here goes back
+// The tree control Tv: a view over a document's WeaponTree. What the user does here goes back
 // into the tree and comes out as the control's events; what the program does to the tree
 // shows here without raising NodeClick.
 class TreeView : public QTreeView
@@ -18,8 +18,8 @@ class TreeView : public QTreeView
 public:
     enum LabelEditMode { tvwAutomatic = 0, tvwManual = 1 };
 
-    // Node pictures come from images, which must outlive the view.
-    explicit TreeView(const ImageList &images, QWidget *parent = nullptr);
+    // The tree and the node pictures in images must outlive the view.
+    TreeView(WeaponTree &tree, const ImageList &images, QWidget *parent = nullptr);
 
     WeaponTree &tree() { return *m_tree; }
     WeaponTreeModel &weaponModel() { return *m_model; }

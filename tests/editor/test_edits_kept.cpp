@@ -61,11 +61,11 @@ private slots:
         QVERIFY(!w.form.isWindowModified() && !action(w.form, "mnuUndo")->isEnabled());
         edit(w);
         QVERIFY(w.form.isWindowModified());
-        QCOMPARE(action(w.form, "mnuUndo")->text(), "Undo Change of a");
+        QCOMPARE(action(w.form, "mnuUndo")->text(), "&Undo Change of a");
         run(w, "key a&mmo 9"); // shown as typed, not as a menu accelerator
-        QCOMPARE(action(w.form, "mnuUndo")->text(), "Undo New Key a&&mmo");
+        QCOMPARE(action(w.form, "mnuUndo")->text(), "&Undo New Key a&&mmo");
         run(w, "undo");
-        QCOMPARE(action(w.form, "mnuRedo")->text(), "Redo New Key a&&mmo");
+        QCOMPARE(action(w.form, "mnuRedo")->text(), "&Redo New Key a&&mmo");
         QCOMPARE(w.tool(3), QStringList());
         QVERIFY(!w.form.isWindowModified());
         run(w, "undo"); // back past the save: modified again
@@ -105,6 +105,9 @@ private slots:
             << QStringList{"5", "key ammo 9", "undo"} << kOpened << false << 5;
         QTest::newRow("New Key undone and redone by keys on the tree")
             << QStringList{"key ammo 9", "Ctrl+Z", "Ctrl+Shift+Z"}
+            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true << 6;
+        QTest::newRow("Ctrl+Y redoes too, from the value box")
+            << QStringList{"key ammo 9", "box", "Ctrl+Z", "Ctrl+Y"}
             << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true << 6;
     }
     void undo_and_redo()

@@ -106,8 +106,9 @@ private slots:
         QCOMPARE(::outcome(w, seen), outcome);
     }
 
-    // A command takes either the platform's keys for it, or keys the platform gives no meaning;
-    // no two commands share a key.
+    // A command takes the platform's keys for it, and keys the platform gives no meaning; no two
+    // commands share a key. In the menu bar and in every menu, each item has an access letter of
+    // its own.
     void keys_clash_with_nothing()
     {
         Form1 form;
@@ -119,11 +120,29 @@ private slots:
         }
         QStringList clashes;
         for (const QAction *action : form.findChildren<QAction *>()) {
-            const bool platforms = standard.contains(action->shortcuts());
+            QList<QKeySequence> own; // the platform's keys for this command
+            for (const QList<QKeySequence> &keys : standard)
+                if (!keys.isEmpty() && std::ranges::all_of(keys, [&](const QKeySequence &k) {
+                        return action->shortcuts().contains(k);
+                    }))
+                    own << keys;
             for (const QKeySequence &keys : action->shortcuts()) {
-                if (used.contains(keys) || (!platforms && meaningful.contains(keys)))
+                if (used.contains(keys) || (!own.contains(keys) && meaningful.contains(keys)))
                     clashes << action->objectName() + " " + keys.toString();
                 used << keys;
+            }
+        }
+        QList<const QWidget *> menus{form.menuBar()};
+        for (const QMenu *menu : form.findChildren<QMenu *>())
+            menus << menu;
+        for (const QWidget *menu : menus) {
+            QList<QKeySequence> letters;
+            for (const QAction *item : menu->actions()) {
+                const QKeySequence letter = QKeySequence::mnemonic(item->text());
+                if (!item->isSeparator() && (letter.isEmpty() || letters.contains(letter)))
+                    clashes << (menu == form.menuBar() ? "menu bar" : menu->objectName()) + " " +
+                                   item->text();
+                letters << letter;
             }
         }
         QCOMPARE(clashes, QStringList());

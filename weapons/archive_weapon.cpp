@@ -1,6 +1,8 @@
-#include "editor/archive_weapon.h"
+#include "weapons/archive_weapon.h"
 
 #include "archive/zip_archive.h"
+
+#include <QDir>
 
 WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, const QString &entry,
                                      WeaponOrigin &origin)
@@ -28,4 +30,9 @@ WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origi
         return {WeaponFileStatus::CannotWrite, 0, written.reason};
     origin.disk = disk_snapshot(origin.path);
     return {};
+}
+
+QString ArchiveEntrySource::displayName() const
+{
+    return QStringLiteral("%1:%2").arg(QDir::toNativeSeparators(m_archive), m_entry);
 }
