@@ -1,6 +1,7 @@
 #include "about/form2.h"
 
 #include "about/usage_text.h"
+#include "ui/dark_outline.h"
 #include "ui/sharp_picture.h"
 #include "ui/system_colors.h"
 #include "ui/twips.h"
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace
 {
@@ -57,6 +59,15 @@ protected:
             return;
         }
         QDialog::keyPressEvent(event);
+    }
+
+    // Some window managers offer to minimize any dialog whatever it asks for, and a hidden
+    // About window would leave its owner waiting for it: it comes straight back instead.
+    void changeEvent(QEvent *event) override
+    {
+        QDialog::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange && isMinimized())
+            QTimer::singleShot(0, this, [this] { showNormal(); });
     }
 };
 
@@ -122,7 +133,8 @@ QPushButton *build_controls(QDialog *window)
     auto *picture = place<QLabel>(window, kPicture1);
     picture->setFrameShape(QFrame::NoFrame);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(sharp_pixmap(QString::fromLatin1(kPicturePath), *picture));
+    picture->setPixmap(outlined_where_dark(
+        sharp_pixmap(QString::fromLatin1(kPicturePath), *picture), picture->palette()));
     picture->setAccessibleName(QStringLiteral("Armsmith pistol"));
 
     QLabel *title = add_label(window, kLabel1, QStringLiteral("Armsmith "));

@@ -1,87 +1,96 @@
 #include "archive/zip_archive.h"
 
-#include "archive/zip_open.h"
+#include "archive/zip_layout.h"
 
-#include <zip.h>
+#include <zlib.h>
+
+#include <cstring>
 
 namespace
 {
 
-ArchiveResult entryFailure(const ArchiveEntry &entry, zip_error_t *error)
+ArchiveResult failure(ArchiveStatus status, const QString &reason) { return {status, reason}; }
+
+QString quoted(const ArchiveEntry &entry) { return QLatin1Char('"') + entry.name + '"'; }
+
+ArchiveResult notAsDeclared(const ArchiveEntry &entry)
 {
-    switch (zip_error_code_zip(error)) {
-    case ZIP_ER_CRC:
-        return archive_failure(
-            ArchiveStatus::Damaged,
-            QStringLiteral("The entry %1 is damaged: its contents do not match their "
-                           "checksum.")
-                .arg(quoted_name(entry)));
-    case ZIP_ER_NOPASSWD:
-    case ZIP_ER_WRONGPASSWD:
-    case ZIP_ER_ENCRNOTSUPP:
-        return archive_failure(
-            ArchiveStatus::Encrypted,
-            QStringLiteral("The entry %1 is encrypted.").arg(quoted_name(entry)));
-    default:
-        return archive_failure(
-            ArchiveStatus::Damaged,
-            QStringLiteral("The entry %1 cannot be unpacked: %2")
-                .arg(quoted_name(entry), QString::fromUtf8(zip_error_strerror(error))));
+    return failure(ArchiveStatus::Damaged,
+                   QStringLiteral("The entry %1 is damaged: it does not hold the %2 bytes it "
+                                  "declares.")
+                       .arg(quoted(entry))
+                       .arg(entry.size));
+}
+
+constexpr qint64 kChunk = 64 * 1024;
+
+// Unpacks a raw deflate stream of packed bytes from offset on into out, at most out's size.
+// Gives how many bytes came out, or -1 when the stream is broken.
+qint64 inflateInto(const ZipBytes &bytes, qint64 offset, qint64 packed, QByteArray &out)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        return -1;
+    QByteArray in(qsizetype(std::min(packed, kChunk)), Qt::Uninitialized);
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    int status = Z_OK;
+    while (status == Z_OK && stream.avail_out > 0) {
+        if (stream.avail_in == 0) {
+            const qint64 count = std::min<qint64>(in.size(), packed);
+            if (count == 0 || !bytes.readAt(offset, in.data(), count))
+                break;
+            offset += count;
+            packed -= count;
+            stream.next_in = reinterpret_cast<Bytef *>(in.data());
+            stream.avail_in = uInt(count);
+        }
+        status = inflate(&stream, Z_NO_FLUSH);
     }
+    const qint64 got = qint64(stream.total_out);
+    inflateEnd(&stream);
+    return status == Z_OK || status == Z_STREAM_END || status == Z_BUF_ERROR ? got : -1;
 }
 
 } // namespace
 
-void ArchiveReader::Discard::operator()(zip *archive) const { zip_discard(archive); }
-
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() = default;
 
-ArchiveResult ArchiveReader::adopt(zip *archive)
+ArchiveResult ArchiveReader::adopt(std::unique_ptr<ZipBytes> bytes)
 {
-    m_zip.reset(archive);
-    ArchiveResult result = collect_entries(archive, m_entries);
-    if (!result) {
-        m_zip.reset();
-        m_entries.clear();
+    auto layout = std::make_unique<ZipLayout>();
+    ArchiveResult result = read_zip_layout(*bytes, *layout);
+    if (result) {
+        m_bytes = std::move(bytes);
+        m_layout = std::move(layout);
+        m_entries = m_layout->entries;
     }
     return result;
 }
 
 ArchiveResult ArchiveReader::open(const QString &archive)
 {
-    m_zip.reset();
+    m_bytes.reset();
+    m_layout.reset();
     m_entries.clear();
     ArchiveResult result;
-    zip_t *opened = open_zip(archive, ZIP_RDONLY, result);
-    return opened ? adopt(opened) : result;
+    std::unique_ptr<ZipBytes> bytes = open_zip_file(archive, result);
+    return bytes ? adopt(std::move(bytes)) : result;
 }
 
 ArchiveResult ArchiveReader::openBytes(const QByteArray &bytes)
 {
-    m_zip.reset();
+    m_bytes.reset();
+    m_layout.reset();
     m_entries.clear();
-    if (bytes.isEmpty())
-        return archive_failure(ArchiveStatus::NotZip, QStringLiteral("The file is empty."));
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t *source =
-        zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &error);
-    zip_t *opened = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-    const int code = zip_error_code_zip(&error);
-    zip_error_fini(&error);
-    if (!opened) {
-        if (source)
-            zip_source_free(source);
-        return open_failure(code, QByteArrayView(bytes).first(qMin(bytes.size(), qsizetype(4))));
-    }
-    return adopt(opened);
+    return adopt(zip_bytes_in_memory(bytes));
 }
 
 const ArchiveEntry *ArchiveReader::find(const QString &name) const
 {
     for (const ArchiveEntry &entry : m_entries) {
-        if (entry.name == name)
+        if (entry.nameReadable && entry.name == name)
             return &entry;
     }
     return nullptr;
@@ -89,20 +98,25 @@ const ArchiveEntry *ArchiveReader::find(const QString &name) const
 
 ArchiveResult ArchiveReader::readable(const ArchiveEntry &entry) const
 {
-    if (!m_zip)
-        return archive_failure(ArchiveStatus::CannotRead, QStringLiteral("No archive is open."));
-    if (entry.encrypted) {
-        return archive_failure(
-            ArchiveStatus::Encrypted,
-            QStringLiteral("The entry %1 is encrypted.").arg(quoted_name(entry)));
+    if (!m_layout)
+        return failure(ArchiveStatus::CannotRead, QStringLiteral("No archive is open."));
+    if (!entry.nameReadable) {
+        return failure(ArchiveStatus::CannotRead,
+                       QStringLiteral("The entry %1 cannot be opened: its name is not valid "
+                                      "UTF-8, though the archive says it is.")
+                           .arg(quoted(entry)));
     }
-    if (!zip_compression_method_supported(entry.method, 0)) {
-        return archive_failure(
-            ArchiveStatus::UnsupportedMethod,
-            QStringLiteral("The entry %1 is packed with a method (number %2) that "
-                           "cannot be unpacked here.")
-                .arg(quoted_name(entry))
-                .arg(entry.method));
+    if (entry.encrypted) {
+        return failure(ArchiveStatus::Encrypted,
+                       QStringLiteral("The entry %1 is encrypted, and Armsmith cannot decrypt it.")
+                           .arg(quoted(entry)));
+    }
+    if (entry.method != 0 && entry.method != 8) {
+        return failure(ArchiveStatus::UnsupportedMethod,
+                       QStringLiteral("The entry %1 is packed with %2 (method %3), which Armsmith "
+                                      "cannot unpack.")
+                           .arg(quoted(entry), method_name(entry.method))
+                           .arg(entry.method));
     }
     return {};
 }
@@ -122,51 +136,51 @@ ArchiveResult ArchiveReader::read(const ArchiveEntry &entry, qint64 maxBytes, QB
     if (ArchiveResult result = readable(entry); !result)
         return result;
     if (entry.size > maxBytes) {
-        return archive_failure(
-            ArchiveStatus::TooLarge,
-            QStringLiteral("The entry %1 unpacks to %2 bytes, more than the %3 a "
-                           "weapon file may hold.")
-                .arg(quoted_name(entry))
-                .arg(entry.size)
-                .arg(maxBytes));
+        return failure(ArchiveStatus::TooLarge,
+                       QStringLiteral("The entry %1 unpacks to %2 bytes, more than the %3 a "
+                                      "weapon file may hold.")
+                           .arg(quoted(entry))
+                           .arg(entry.size)
+                           .arg(maxBytes));
     }
     return readInto(entry, entry.size, true, bytes);
 }
 
-// Reads count bytes. Reading the whole entry reads one byte past its declared size as well:
-// libzip checks the checksum only at the end of the data, and an entry that holds more than it
-// declared is a bomb that must not be unpacked any further.
+// Reads count bytes. Reading the whole entry reads one byte past its declared size as well: an
+// entry that holds more than it declared is a bomb that must not be unpacked any further.
 ArchiveResult ArchiveReader::readInto(const ArchiveEntry &entry, qint64 count, bool whole,
                                       QByteArray &bytes)
 {
-    zip_file_t *file = zip_fopen_index(m_zip.get(), entry.index, 0);
-    if (!file)
-        return entryFailure(entry, zip_get_error(m_zip.get()));
-    const qint64 wanted = whole ? count + 1 : count;
-    bytes.resize(qsizetype(wanted));
+    const ZipRecord &record = m_layout->records[qsizetype(entry.index)];
+    bytes.resize(qsizetype(whole ? count + 1 : count));
+    const qint64 packed = qint64(record.compressedSize);
     qint64 got = 0;
-    while (got < wanted) {
-        const zip_int64_t step = zip_fread(file, bytes.data() + got, zip_uint64_t(wanted - got));
-        if (step < 0) {
-            ArchiveResult result = entryFailure(entry, zip_file_get_error(file));
-            zip_fclose(file);
-            bytes.clear();
-            return result;
-        }
-        if (step == 0)
-            break;
-        got += step;
+    if (entry.method == 0) {
+        got = std::min<qint64>(bytes.size(), packed);
+        if (!m_bytes->readAt(qint64(record.dataOffset), bytes.data(), got))
+            got = -1;
+    } else {
+        got = inflateInto(*m_bytes, qint64(record.dataOffset), packed, bytes);
     }
-    zip_fclose(file);
-    bytes.resize(qsizetype(got));
+    if (got < 0) {
+        bytes.clear();
+        return failure(ArchiveStatus::Damaged,
+                       QStringLiteral("The entry %1 is damaged: its packed bytes cannot be "
+                                      "unpacked.")
+                           .arg(quoted(entry)));
+    }
     if (got != count) {
         bytes.clear();
-        return archive_failure(
-            ArchiveStatus::Damaged,
-            QStringLiteral("The entry %1 is damaged: it does not hold the %2 bytes it "
-                           "declares.")
-                .arg(quoted_name(entry))
-                .arg(entry.size));
+        return notAsDeclared(entry);
+    }
+    bytes.resize(qsizetype(got));
+    if (whole &&
+        crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(got)) != record.crc) {
+        bytes.clear();
+        return failure(ArchiveStatus::Damaged,
+                       QStringLiteral("The entry %1 is damaged: its contents do not match their "
+                                      "checksum.")
+                           .arg(quoted(entry)));
     }
     return {};
 }
@@ -179,22 +193,6 @@ ArchiveResult list_entries(const QString &archive, QList<ArchiveEntry> &entries)
     return result;
 }
 
-ArchiveResult read_entry_start(const QString &archive, const ArchiveEntry &entry, qint64 maxBytes,
-                               QByteArray &bytes)
-{
-    bytes.clear();
-    ArchiveReader reader;
-    if (ArchiveResult result = reader.open(archive); !result)
-        return result;
-    const ArchiveEntry *found = reader.find(entry.name);
-    if (!found || found->index != entry.index) {
-        return archive_failure(
-            ArchiveStatus::NoSuchEntry,
-            QStringLiteral("The archive no longer holds the entry %1.").arg(quoted_name(entry)));
-    }
-    return reader.readStart(*found, maxBytes, bytes);
-}
-
 ArchiveResult read_entry(const QString &archive, const QString &name, qint64 maxBytes,
                          QByteArray &bytes)
 {
@@ -204,9 +202,8 @@ ArchiveResult read_entry(const QString &archive, const QString &name, qint64 max
         return result;
     const ArchiveEntry *found = reader.find(name);
     if (!found) {
-        return archive_failure(
-            ArchiveStatus::NoSuchEntry,
-            QStringLiteral("The archive holds no entry named \"%1\".").arg(name));
+        return failure(ArchiveStatus::NoSuchEntry,
+                       QStringLiteral("The archive holds no entry named \"%1\".").arg(name));
     }
     return reader.read(*found, maxBytes, bytes);
 }

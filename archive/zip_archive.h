@@ -4,10 +4,11 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
-// libzip's archive handle; only zip_archive.cpp needs to know what is inside.
-struct zip;
+class ZipBytes;
+struct ZipLayout;
 
 enum class ArchiveStatus {
     Ok,
@@ -20,6 +21,7 @@ enum class ArchiveStatus {
     TooLarge,
     UnsupportedMethod,
     CannotWrite,
+    Cancelled,
 };
 
 // One file of an archive. The name is the path inside the archive, for showing and for finding
@@ -33,6 +35,9 @@ struct ArchiveEntry {
     quint16 method = 0;
     bool encrypted = false;
     bool unsafeName = false;
+    // False when the name breaks the UTF-8 its entry promises: then the name shown is a guess
+    // and the entry cannot be opened, while the rest of the archive can.
+    bool nameReadable = true;
 };
 
 struct ArchiveResult {
@@ -58,8 +63,10 @@ public:
     ArchiveReader(const ArchiveReader &) = delete;
     ArchiveReader &operator=(const ArchiveReader &) = delete;
 
-    // Refuses a file that is not a zip or is cut short, and an archive with two entries of the
-    // same name, since either of them could be the one a later save replaces.
+    // Refuses anything but a regular file, without waiting on a named pipe; a file that is not a
+    // zip or is cut short; an archive whose entries share or overlap their bytes; and one with
+    // two entries of the same name, since either of them could be the one a later save
+    // replaces. An entry whose name cannot be read is listed, and only it is refused.
     ArchiveResult open(const QString &archive);
     // The same over an archive held in memory; bytes must outlive the reader.
     ArchiveResult openBytes(const QByteArray &bytes);
@@ -75,26 +82,26 @@ public:
     ArchiveResult read(const ArchiveEntry &entry, qint64 maxBytes, QByteArray &bytes);
 
 private:
-    struct Discard {
-        void operator()(zip *archive) const;
-    };
-
-    ArchiveResult adopt(zip *archive);
+    ArchiveResult adopt(std::unique_ptr<ZipBytes> bytes);
     ArchiveResult readable(const ArchiveEntry &entry) const;
     ArchiveResult readInto(const ArchiveEntry &entry, qint64 count, bool whole, QByteArray &bytes);
 
-    std::unique_ptr<zip, Discard> m_zip;
+    std::unique_ptr<ZipBytes> m_bytes;
+    std::unique_ptr<ZipLayout> m_layout;
     QList<ArchiveEntry> m_entries;
 };
 
 // The one-call forms of the reader, each opening the archive anew.
 ArchiveResult list_entries(const QString &archive, QList<ArchiveEntry> &entries);
-ArchiveResult read_entry_start(const QString &archive, const ArchiveEntry &entry, qint64 maxBytes,
-                               QByteArray &bytes);
 ArchiveResult read_entry(const QString &archive, const QString &name, qint64 maxBytes,
                          QByteArray &bytes);
 
-// Replaces one entry's bytes, packed with the method it had and dated now. Every other entry
-// keeps its packed bytes, name, place, time and comment. The new archive is written beside the
-// old one and renamed over it only when complete, so any failure leaves the old archive whole.
-ArchiveResult write_entry(const QString &archive, const QString &name, const QByteArray &bytes);
+// Told how far a long piece of work has come, out of total; answers false to cancel it.
+using ArchiveProgress = std::function<bool(qint64 done, qint64 total)>;
+
+// The whole archive with one entry's bytes replaced, packed with the method it had and dated
+// now. Every other entry keeps its local header, packed bytes, data descriptor and central
+// record byte for byte, but for where its local header now lies; so do the bytes before the
+// first entry and the archive's comment.
+ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
+                            QByteArray &rewritten, const ArchiveProgress &progress = {});

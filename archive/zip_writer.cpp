@@ -1,92 +1,300 @@
 #include "archive/zip_archive.h"
 
-#include "archive/deflated_source.h"
-#include "archive/zip_open.h"
+#include "archive/zip_layout.h"
 
-#include <zip.h>
+#include <QDateTime>
+
+#include <zlib.h>
 
 #include <algorithm>
-#include <ctime>
-#include <memory>
 
 namespace
 {
 
-struct CloseOrDiscard {
-    void operator()(zip_t *archive) const { zip_discard(archive); }
-};
-using WritableZip = std::unique_ptr<zip_t, CloseOrDiscard>;
+constexpr qint64 kLocalSize = 30;
+constexpr qint64 kCentralSize = 46;
+constexpr quint16 kDescriptorFlag = 0x0008;
+constexpr qint64 kCopyChunk = 4 << 20;
+constexpr quint64 kMost32 = 0xFFFFFFFF;
 
-ArchiveResult writeFailure(zip_t *archive)
+ArchiveResult cannotWrite(const QString &why)
 {
-    return archive_failure(ArchiveStatus::CannotWrite,
-                           QStringLiteral("The archive cannot be written: %1")
-                               .arg(QString::fromUtf8(zip_error_strerror(zip_get_error(archive)))));
+    return {ArchiveStatus::CannotWrite,
+            QStringLiteral("The archive cannot be written: %1").arg(why)};
 }
+
+ArchiveResult cancelled()
+{
+    return {ArchiveStatus::Cancelled,
+            QStringLiteral("The save was cancelled; the archive is as it was.")};
+}
+
+QString quoted(const QString &name) { return QLatin1Char('"') + name + '"'; }
 
 ArchiveResult writable(const ArchiveEntry *entry, const QString &name)
 {
     if (!entry) {
-        return archive_failure(
-            ArchiveStatus::NoSuchEntry,
-            QStringLiteral("The archive holds no entry named \"%1\".").arg(name));
+        return {ArchiveStatus::NoSuchEntry,
+                QStringLiteral("The archive holds no entry named %1.").arg(quoted(name))};
     }
     if (entry->encrypted) {
-        return archive_failure(
-            ArchiveStatus::Encrypted,
-            QStringLiteral("The entry %1 is encrypted.").arg(quoted_name(*entry)));
+        return {ArchiveStatus::Encrypted,
+                QStringLiteral("The entry %1 is encrypted.").arg(quoted(name))};
     }
-    if (!zip_compression_method_supported(entry->method, 1)) {
-        return archive_failure(
-            ArchiveStatus::UnsupportedMethod,
-            QStringLiteral("The entry %1 is packed with a method (number %2) that "
-                           "cannot be packed here.")
-                .arg(quoted_name(*entry))
-                .arg(entry->method));
+    if (entry->method != 0 && entry->method != 8) {
+        return {ArchiveStatus::UnsupportedMethod,
+                QStringLiteral("The entry %1 is packed with %2 (method %3), which Armsmith "
+                               "cannot pack.")
+                    .arg(quoted(name), method_name(entry->method))
+                    .arg(entry->method)};
     }
     return {};
 }
 
-// Everything but the closing: libzip writes nothing to disk before zip_close().
-ArchiveResult replace(zip_t *archive, const ArchiveEntry &entry, const QByteArray &bytes)
+// A raw deflate stream, as zip entries hold it: no zlib header and no trailer.
+bool deflateRaw(const QByteArray &bytes, QByteArray &packed)
 {
-    zip_source_t *source =
-        entry.method == ZIP_CM_DEFLATE
-            ? deflated_source_create(bytes, zip_get_error(archive))
-            : zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
-    if (!source)
-        return writeFailure(archive);
-    if (zip_file_replace(archive, entry.index, source, 0) < 0) {
-        zip_source_free(source);
-        return writeFailure(archive);
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    packed.resize(qsizetype(deflateBound(&stream, uLong(bytes.size()))));
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(packed.data());
+    stream.avail_out = uInt(packed.size());
+    const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    packed.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return done;
+}
+
+// What the rewritten entry's headers say about it.
+struct Written {
+    QByteArray packed;
+    quint32 crc = 0;
+    quint32 size = 0;
+    quint16 dosTime = 0;
+    quint16 dosDate = 0;
+    quint32 unixTime = 0;
+};
+
+// Drops the zip64 field, whose sizes no longer hold (ours fit the plain fields), and dates the
+// extended time field now; every other field stays as it was.
+QByteArray rewrittenExtra(const QByteArray &extra, const Written &written)
+{
+    QByteArray out;
+    qsizetype at = 0;
+    while (at + 4 <= extra.size()) {
+        const quint16 id = get16(extra.constData() + at);
+        const qsizetype size = get16(extra.constData() + at + 2);
+        if (at + 4 + size > extra.size())
+            break;
+        QByteArray field = extra.mid(at, 4 + size);
+        if (id == 0x5455 && size >= 5 && (field[4] & 1))
+            put32(field, 5, written.unixTime);
+        if (id != 0x0001)
+            out += field;
+        at += 4 + size;
     }
-    if (zip_set_file_compression(archive, entry.index, entry.method, 0) < 0 ||
-        zip_file_set_mtime(archive, entry.index, std::time(nullptr), 0) < 0)
-        return writeFailure(archive);
+    return out + extra.mid(at);
+}
+
+// A header of the entry (local or central, told apart by where its fixed fields end) with the new
+// sizes, checksum and time. Neither a data descriptor nor encryption follows the new bytes.
+QByteArray rewrittenHeader(const QByteArray &old, qsizetype fixed, const Written &written)
+{
+    const qsizetype shift = fixed == kCentralSize ? 2 : 0; // central records add "version made by"
+    const qsizetype nameLength = get16(old.constData() + 26 + shift);
+    const qsizetype extraLength = get16(old.constData() + 28 + shift);
+    const QByteArray extra = rewrittenExtra(old.mid(fixed + nameLength, extraLength), written);
+    QByteArray header =
+        old.left(fixed + nameLength) + extra + old.mid(fixed + nameLength + extraLength);
+    put16(header, 6 + shift, quint16(get16(old.constData() + 6 + shift) & ~(kDescriptorFlag | 1)));
+    put16(header, 10 + shift, written.dosTime);
+    put16(header, 12 + shift, written.dosDate);
+    put32(header, 14 + shift, written.crc);
+    put32(header, 18 + shift, quint32(written.packed.size()));
+    put32(header, 22 + shift, written.size);
+    put16(header, 28 + shift, quint16(extra.size()));
+    return header;
+}
+
+Written pack(const QByteArray &bytes, quint16 method)
+{
+    Written written;
+    if (method == 0)
+        written.packed = bytes;
+    else if (!deflateRaw(bytes, written.packed))
+        written.packed.clear();
+    written.crc =
+        quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
+    written.size = quint32(bytes.size());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate date = now.date();
+    const QTime time = now.time();
+    written.dosDate =
+        quint16((std::max(date.year(), 1980) - 1980) << 9 | date.month() << 5 | date.day());
+    written.dosTime = quint16(time.hour() << 11 | time.minute() << 5 | time.second() / 2);
+    written.unixTime = quint32(now.toSecsSinceEpoch());
+    return written;
+}
+
+// Appends count bytes of the old archive from offset on, telling progress as it goes.
+
+// Moves one record's local header offset by delta; false when the field cannot hold it.
+bool moveOffset(ZipRecord &record, qint64 delta)
+{
+    const quint64 moved = record.localOffset + quint64(delta);
+    if (record.zip64OffsetAt >= 0) {
+        put64(record.central, record.zip64OffsetAt, moved);
+        return true;
+    }
+    if (moved >= kMost32)
+        return false;
+    put32(record.central, record.offsetAt, quint32(moved));
+    return true;
+}
+
+// The end records after the central directory, with its new place and size.
+bool rewrittenTail(QByteArray &tail, qint64 tailStart, const ZipLayout &layout, qint64 delta,
+                   qint64 centralGrowth)
+{
+    const quint64 offset = layout.centralOffset + quint64(delta);
+    const quint64 size = layout.centralSize + quint64(centralGrowth);
+    if (layout.zip64EndAt >= 0) {
+        if (layout.zip64EndAt < tailStart)
+            return false;
+        put64(tail, layout.zip64EndAt - tailStart + 40, size);
+        put64(tail, layout.zip64EndAt - tailStart + 48, offset);
+        put64(tail, layout.zip64LocatorAt - tailStart + 8, quint64(layout.zip64EndAt + delta));
+    }
+    const qsizetype end = layout.endAt - tailStart;
+    for (const auto &[at, value] : {std::pair{end + 12, size}, std::pair{end + 16, offset}}) {
+        if (get32(tail.constData() + at) == kMost32)
+            continue;
+        if (value >= kMost32)
+            return false;
+        put32(tail, at, quint32(value));
+    }
+    return true;
+}
+
+struct Rewrite {
+    const ZipBytes &old;
+    ZipLayout &layout;
+    const ZipRecord &edited;
+    qint64 spanEnd = 0; // where the next entry, or the central directory, begins
+    QByteArray &out;
+    const ArchiveProgress &progress;
+    qint64 done = 0;
+    bool stoppedByUser = false;
+
+    ArchiveResult run(const Written &written);
+    bool copyRange(qint64 offset, qint64 count, QByteArray &to);
+    ArchiveResult stopped() const;
+};
+
+// Appends count bytes of the old archive from offset on, telling progress as it goes.
+bool Rewrite::copyRange(qint64 offset, qint64 count, QByteArray &to)
+{
+    while (count > 0) {
+        const qint64 step = std::min(count, kCopyChunk);
+        const qsizetype at = to.size();
+        to.resize(at + qsizetype(step));
+        if (!old.readAt(offset, to.data() + at, step))
+            return false;
+        done += step;
+        if (progress && !progress(done, old.size())) {
+            stoppedByUser = true;
+            return false;
+        }
+        offset += step;
+        count -= step;
+    }
+    return true;
+}
+
+ArchiveResult Rewrite::stopped() const
+{
+    if (stoppedByUser)
+        return cancelled();
+    return cannotWrite(QStringLiteral("its old bytes could not be read again."));
+}
+
+ArchiveResult Rewrite::run(const Written &written)
+{
+    const qint64 start = qint64(edited.localOffset);
+    QByteArray local(qsizetype(edited.dataOffset - edited.localOffset), Qt::Uninitialized);
+    if (!old.readAt(start, local.data(), local.size()) || start >= qint64(kMost32))
+        return cannotWrite(QStringLiteral("the entry lies beyond 4 GiB."));
+    local = rewrittenHeader(local, kLocalSize, written);
+    const qint64 delta = local.size() + written.packed.size() - (spanEnd - start);
+    const qint64 centralStart = qint64(layout.centralOffset);
+    if (!copyRange(0, start, out))
+        return stopped();
+    out += local + written.packed;
+    if (!copyRange(spanEnd, centralStart - spanEnd, out))
+        return stopped();
+    qint64 centralOld = 0;
+    qint64 centralNew = 0;
+    for (ZipRecord &record : layout.records) {
+        centralOld += record.central.size();
+        if (&record == &edited) {
+            record.central = rewrittenHeader(record.central, kCentralSize, written);
+            // Its zip64 field is gone, so the offset goes back into the plain one.
+            put32(record.central, record.offsetAt, quint32(start));
+        } else if (qint64(record.localOffset) > start && !moveOffset(record, delta))
+            return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
+        centralNew += record.central.size();
+        out += record.central;
+    }
+    const qint64 tailStart = centralStart + centralOld;
+    QByteArray tail;
+    if (!copyRange(tailStart, old.size() - tailStart, tail))
+        return stopped();
+    if (!rewrittenTail(tail, tailStart, layout, delta, centralNew - centralOld))
+        return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
+    out += tail;
     return {};
 }
 
 } // namespace
 
-ArchiveResult write_entry(const QString &archive, const QString &name, const QByteArray &bytes)
+ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
+                            QByteArray &rewritten, const ArchiveProgress &progress)
 {
-    ArchiveResult opened;
-    WritableZip zip(open_zip(archive, 0, opened));
-    if (!zip)
-        return opened;
-    QList<ArchiveEntry> entries;
-    if (ArchiveResult listed = collect_entries(zip.get(), entries); !listed)
-        return listed;
-    const auto found = std::find_if(entries.cbegin(), entries.cend(),
-                                    [&](const ArchiveEntry &entry) { return entry.name == name; });
-    const ArchiveEntry *entry = found == entries.cend() ? nullptr : &*found;
-    if (ArchiveResult result = writable(entry, name); !result)
+    rewritten.clear();
+    ArchiveResult result;
+    const std::unique_ptr<ZipBytes> old = open_zip_file(archive, result);
+    ZipLayout layout;
+    if (!old || !(result = read_zip_layout(*old, layout)))
         return result;
-    if (ArchiveResult result = replace(zip.get(), *entry, bytes); !result)
+    const auto found =
+        std::find_if(layout.entries.cbegin(), layout.entries.cend(),
+                     [&](const ArchiveEntry &e) { return e.nameReadable && e.name == name; });
+    const ArchiveEntry *entry = found == layout.entries.cend() ? nullptr : &*found;
+    if (result = writable(entry, name); !result)
         return result;
-    // On failure libzip removes its temporary file and leaves the archive untouched.
-    if (zip_close(zip.get()) < 0)
-        return writeFailure(zip.get());
-    static_cast<void>(zip.release()); // a closed archive is freed by zip_close itself
-    return {};
+    const Written written = pack(bytes, entry->method);
+    if (written.packed.isEmpty() && !bytes.isEmpty())
+        return cannotWrite(QStringLiteral("its entry could not be packed."));
+    const ZipRecord &edited = layout.records[qsizetype(entry->index)];
+    qint64 spanEnd = qint64(layout.centralOffset);
+    for (const ZipRecord &record : layout.records) {
+        if (record.localOffset > edited.localOffset)
+            spanEnd = std::min(spanEnd, qint64(record.localOffset));
+    }
+    rewritten.reserve(qsizetype(old->size() + written.packed.size()));
+    Rewrite rewrite{*old, layout, edited, spanEnd, rewritten, progress};
+    // The run is framed by a report of nothing done and one of everything done, whatever
+    // becomes of it, so that whoever shows the progress knows when to stop showing it.
+    if (progress && !progress(0, old->size()))
+        return cancelled();
+    result = rewrite.run(written);
+    if (progress)
+        progress(old->size(), old->size());
+    if (!result)
+        rewritten.clear();
+    return result;
 }

@@ -4,6 +4,8 @@
 #include "bench/quiet_offscreen.h"
 #include "document/weapon_file.h"
 #include "editor/archive_chooser.h"
+#include "tests/archive/zip_maker.h"
+#include "weapons/archive_weapon.h"
 
 #include <QApplication>
 #include <QFile>
@@ -101,7 +103,7 @@ void listInChooser(benchmark::State &state)
             state.SkipWithError("the archive does not open");
             break;
         }
-        ArchiveChooser chooser(archive().source, weapon_entry_names(reader));
+        ArchiveChooser chooser(archive().source, find_weapon_entries(reader).weapons);
         chooser.show();
         QApplication::processEvents();
     }
@@ -125,6 +127,86 @@ void listFloor(benchmark::State &state)
             zip_fclose(file);
         }
         zip_discard(zip);
+    }
+}
+
+// Archives built to make a reader slow: 200 weapon entries of 16 MiB each, packed small, and
+// 10,000 names that all point at one local header.
+struct HostileArchives {
+    QTemporaryDir dir;
+    QString large = dir.filePath(QStringLiteral("large.pk3"));
+    QString shared = dir.filePath(QStringLiteral("shared.pk3"));
+
+    HostileArchives()
+    {
+        const QByteArray weapon =
+            "Big\\damage\\1\\range\\" + QByteArray(kMaxWeaponFileBytes - 24, '7');
+        QByteArray packed;
+        int code = 0;
+        zip_t *zip =
+            zip_open(QFile::encodeName(large).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+        zip_source_t *source = zip_source_buffer(zip, weapon.constData(), weapon.size(), 0);
+        zip_file_add(zip, "one.txt", source, 0);
+        zip_close(zip);
+        const QByteArray one = file_bytes(large);
+        packed = one.mid(30 + 7, one.indexOf("PK\x01\x02") - 30 - 7);
+        QList<RawEntry> entries;
+        for (int i = 0; i < 200; ++i)
+            entries.append(
+                {"weapons/big" + QByteArray::number(i) + ".txt", weapon, 0, {}, {}, -1, packed});
+        write_file(large, raw_zip(entries));
+        QList<RawEntry> names(10000, {"", "Shared\\k\\v", 0, {}, {}, 0});
+        for (qsizetype i = 0; i < names.size(); ++i)
+            names[i].name = "weapons/shared" + QByteArray::number(i) + ".txt";
+        write_file(shared, raw_zip(names));
+    }
+};
+
+const HostileArchives &hostile()
+{
+    static const HostileArchives instance;
+    return instance;
+}
+
+// Everything the chooser does before it shows: open, look at every entry, give the weapons.
+void findWeapons(benchmark::State &state, const QString &path, qsizetype expected)
+{
+    qsizetype found = 0;
+    for (auto _ : state) {
+        ArchiveReader reader;
+        found = reader.open(path) ? find_weapon_entries(reader).weapons.size() : 0;
+    }
+    if (found != expected)
+        state.SkipWithError("the chooser found other weapon entries than the archive holds");
+}
+
+// The least any reader does: take in the table of contents and each entry's first bytes.
+void startsFloor(benchmark::State &state, const QString &path)
+{
+    QByteArray start(kWeaponCheckBytes, '\0');
+    for (auto _ : state) {
+        int code = 0;
+        zip_t *zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+        const zip_int64_t count = zip ? zip_get_num_entries(zip, 0) : 0;
+        for (zip_int64_t i = 0; i < count; ++i) {
+            zip_file_t *file = zip_fopen_index(zip, zip_uint64_t(i), 0);
+            benchmark::DoNotOptimize(zip_fread(file, start.data(), zip_uint64_t(start.size())));
+            zip_fclose(file);
+        }
+        if (zip)
+            zip_discard(zip);
+    }
+}
+
+// libzip taking in the table of contents, without looking into any entry.
+void contentsFloor(benchmark::State &state, const QString &path)
+{
+    for (auto _ : state) {
+        int code = 0;
+        zip_t *zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+        benchmark::DoNotOptimize(zip ? zip_get_num_entries(zip, 0) : 0);
+        if (zip)
+            zip_discard(zip);
     }
 }
 
@@ -163,7 +245,7 @@ void openFloor(benchmark::State &state)
 void saveEntry(benchmark::State &state)
 {
     for (auto _ : state) {
-        if (!write_entry(archive().saved, kEdited, archive().edited)) {
+        if (!write_archive_entry(archive().saved, kEdited, archive().edited)) {
             state.SkipWithError("the entry cannot be written back");
             break;
         }
@@ -206,5 +288,13 @@ int main(int argc, char **argv)
     registerWithFloor("archive_list_in_chooser", listInChooser, listFloor);
     registerWithFloor("archive_open_entry", openEntry, openFloor);
     registerWithFloor("archive_save_entry", saveEntry, saveFloor);
+    registerWithFloor(
+        "archive_chooser_200_entries_of_16_MiB",
+        [](benchmark::State &state) { findWeapons(state, hostile().large, 200); },
+        [](benchmark::State &state) { startsFloor(state, hostile().large); });
+    registerWithFloor(
+        "archive_10000_names_one_header",
+        [](benchmark::State &state) { findWeapons(state, hostile().shared, 0); },
+        [](benchmark::State &state) { contentsFloor(state, hostile().shared); });
     return runWithFloors();
 }

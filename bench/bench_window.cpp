@@ -41,6 +41,7 @@ struct BenchFiles {
     QByteArray largestBytes = largest_weapon_file();
     QString largest = write(QStringLiteral("largest.txt"), largestBytes);
     QString onePair = write(QStringLiteral("one_pair.txt"), lastPairOf(largestBytes));
+    QString longValue = write(QStringLiteral("long_value.txt"), long_value_weapon_file());
 
     QString write(const QString &name, const QByteArray &bytes) const
     {
@@ -158,7 +159,7 @@ struct FloorTree {
     }
 };
 
-void openLargest(benchmark::State &state)
+void openFile(benchmark::State &state, const QString &path)
 {
     ShownWindow window;
     for (auto _ : state) {
@@ -166,14 +167,17 @@ void openLargest(benchmark::State &state)
         window.form.tree().nodes().Clear();
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        if (!window.open(files().largest)) {
-            state.SkipWithError("the largest file does not load");
+        if (!window.open(path)) {
+            state.SkipWithError("the file does not load");
             break;
         }
     }
-    if (!window.keyShown(kMaxNodes - 1))
+    if (!window.keyShown(static_cast<NodeIndex>(window.form.tree().count() - 1)))
         state.SkipWithError("the open left the last key collapsed");
 }
+
+void openLargest(benchmark::State &state) { openFile(state, files().largest); }
+void openLongValue(benchmark::State &state) { openFile(state, files().longValue); }
 
 void openFloor(benchmark::State &state)
 {
@@ -272,12 +276,67 @@ void typeInLastValue(benchmark::State &state, const QString &path)
 
 void keystroke(benchmark::State &state) { typeInLastValue(state, files().largest); }
 void keystrokeOnOnePair(benchmark::State &state) { typeInLastValue(state, files().onePair); }
+void keystrokeInLongValue(benchmark::State &state) { typeInLastValue(state, files().longValue); }
 
-void searchNothing(benchmark::State &state)
+// A click on the last value, from the root, up to the value shown in the box for editing.
+void showLastValue(benchmark::State &state, const QString &path)
 {
     ShownWindow window;
-    if (!window.open(files().largest))
-        state.SkipWithError("the largest file does not load");
+    if (!window.open(path))
+        state.SkipWithError("the file does not load");
+    const NodeIndex last = window.form.tree().count();
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.clickNode(1);
+        state.ResumeTiming();
+        window.clickNode(last);
+        settle(window.tv);
+    }
+    if (window.text2->text() != window.form.tree().text(last))
+        state.SkipWithError("the box does not show the whole value");
+}
+
+void showLastValueOfLargest(benchmark::State &state) { showLastValue(state, files().largest); }
+void showLongValue(benchmark::State &state) { showLastValue(state, files().longValue); }
+
+// Save after one letter typed into the last value, the letter left in; the file is written back
+// to the bytes it held, so that every run reads and compares the same.
+void saveEdited(benchmark::State &state, const QString &path)
+{
+    ShownWindow window;
+    if (!window.open(path))
+        state.SkipWithError("the file does not load");
+    const QByteArray before = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    window.clickNode(window.form.tree().count());
+    QTest::keyClick(window.text2, Qt::Key_X);
+    QCoreApplication::processEvents();
+    QByteArray saved;
+    for (auto _ : state) {
+        window.trigger("mnuSave");
+        state.PauseTiming();
+        QFile file(path);
+        saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        file.close();
+        if (!file.open(QIODevice::WriteOnly) || file.write(before) != before.size())
+            state.SkipWithError("the file cannot be put back");
+        state.ResumeTiming();
+    }
+    if (saved != before.chopped(2) + "x\r\n")
+        state.SkipWithError("the save wrote other bytes than the document holds");
+}
+
+void saveLargest(benchmark::State &state) { saveEdited(state, files().largest); }
+void saveLongValue(benchmark::State &state) { saveEdited(state, files().longValue); }
+
+// Search for a text no node holds, from the root: every text is looked through.
+void searchAbsent(benchmark::State &state, const QString &path)
+{
+    ShownWindow window;
+    if (!window.open(path))
+        state.SkipWithError("the file does not load");
     window.form.findChild<QLineEdit *>(QStringLiteral("Text3"))->setText(kAbsentText);
     window.form.findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(true);
     window.form.findChild<QCheckBox *>(QStringLiteral("Check2"))->setChecked(true);
@@ -288,6 +347,9 @@ void searchNothing(benchmark::State &state)
     if (window.form.tree().selected() != 1)
         state.SkipWithError("the search found a node");
 }
+
+void searchNothing(benchmark::State &state) { searchAbsent(state, files().largest); }
+void searchLongValue(benchmark::State &state) { searchAbsent(state, files().longValue); }
 
 void searchFloor(benchmark::State &state)
 {
@@ -314,5 +376,12 @@ int main(int argc, char **argv)
     registerWithFloor("collapse_all", collapseAll, collapseFloor);
     registerWithFloor("keystroke", keystroke, keystrokeOnOnePair);
     registerWithFloor("search_nothing", searchNothing, searchFloor);
+    // A file of one very long value, each figure against the same command on the largest
+    // document as its floor.
+    registerWithFloor("long_value_open", openLongValue, openLargest);
+    registerWithFloor("long_value_shown", showLongValue, showLastValueOfLargest);
+    registerWithFloor("long_value_keystroke", keystrokeInLongValue, keystroke);
+    registerWithFloor("long_value_search", searchLongValue, searchNothing);
+    registerWithFloor("long_value_save", saveLongValue, saveLargest);
     return runWithFloors();
 }

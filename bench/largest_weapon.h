@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/weapon_file.h"
 #include "document/weapon_tree.h"
 
 #include <QByteArray>
@@ -32,6 +33,23 @@ inline QByteArray largest_weapon_file()
         file.append('\\');
         randomChars(file, 10);
     }
+    file.append("\r\n");
+    return file;
+}
+
+// A file as large as Open takes, nearly all of it one value: what the tree, the value box,
+// search, undo and save do with a single very long text, measured against the largest document.
+inline QByteArray long_value_weapon_file()
+{
+    const QByteArray head = "ZkWeapon01\\key\\";
+    QByteArray file = head;
+    const qsizetype length = kMaxWeaponFileBytes - head.size() - 2;
+    file.reserve(kMaxWeaponFileBytes);
+    constexpr char kPlain[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::mt19937 random(1998);
+    std::uniform_int_distribution<int> plain(0, sizeof kPlain - 2);
+    for (qsizetype i = 0; i < length; ++i)
+        file.append(kPlain[plain(random)]);
     file.append("\r\n");
     return file;
 }

@@ -2,6 +2,8 @@
 
 #include "document/weapon_file.h"
 #include "document/weapon_tree.h"
+#include "editor/archive_progress.h"
+#include "ui/dark_outline.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -9,10 +11,13 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace
 {
+
+constexpr int kNameRole = Qt::UserRole + 1;
 
 // The loader takes any byte, but a text line never holds control characters other than a tab
 // or a line feed, while the first "line" of a picture or a sound almost always does. Without
@@ -25,47 +30,91 @@ bool isTextLine(QByteArrayView line)
     });
 }
 
-// The entry's first line, unpacking no more than its start unless the line runs on past it.
-std::optional<QByteArray> firstLine(ArchiveReader &reader, const ArchiveEntry &entry)
+bool loadsAsWeapon(QByteArrayView line)
 {
-    QByteArray bytes;
-    if (!reader.readStart(entry, kWeaponCheckBytes, bytes))
-        return std::nullopt;
-    qsizetype cr = bytes.indexOf('\r');
-    if (cr < 0 && bytes.size() < entry.size) {
-        if (!isTextLine(bytes) || !reader.read(entry, kMaxWeaponFileBytes, bytes))
-            return std::nullopt;
-        cr = bytes.indexOf('\r');
-    }
-    if (cr >= 0)
-        bytes.truncate(cr);
-    return bytes;
+    WeaponTree scratch;
+    return isTextLine(line) && build_weapon_tree(scratch, line).ok() && scratch.count() >= 3;
+}
+
+// The part of a first line that runs on past what was read which holds only whole pairs: up to
+// the last backslash, less a key whose value is cut off. Empty when that is not even one pair.
+QByteArrayView wholePairs(QByteArrayView start)
+{
+    qsizetype cut = start.lastIndexOf('\\');
+    if (cut > 0 && start.first(cut).count('\\') % 2 == 1)
+        cut = start.first(cut).lastIndexOf('\\');
+    return cut > 0 && start.first(cut).count('\\') >= 2 ? start.first(cut) : QByteArrayView();
+}
+
+QString tooLarge(ArchiveReader &reader, const ArchiveEntry &entry)
+{
+    QByteArray none;
+    return reader.read(entry, kMaxWeaponFileBytes, none).reason;
 }
 
 } // namespace
 
-bool is_weapon_entry(ArchiveReader &reader, const ArchiveEntry &entry)
+EntryKind weapon_entry_kind(ArchiveReader &reader, const ArchiveEntry &entry, QString *reason)
 {
-    const std::optional<QByteArray> line = firstLine(reader, entry);
-    if (!line || !isTextLine(*line))
-        return false;
-    WeaponTree scratch;
-    return build_weapon_tree(scratch, *line).ok() && scratch.count() >= 3;
-}
-
-QStringList weapon_entry_names(ArchiveReader &reader)
-{
-    QStringList names;
-    for (const ArchiveEntry &entry : reader.entries()) {
-        if (is_weapon_entry(reader, entry))
-            names << entry.name;
+    QByteArray bytes;
+    for (qint64 wanted = kWeaponCheckBytes;; wanted *= 4) {
+        const ArchiveResult read = reader.readStart(entry, wanted, bytes);
+        if (!read) {
+            if (reason)
+                *reason = read.reason;
+            return EntryKind::Unopenable;
+        }
+        const qsizetype cr = bytes.indexOf('\r');
+        const bool whole = cr >= 0 || bytes.size() == entry.size;
+        const QByteArrayView line =
+            whole ? QByteArrayView(bytes).first(cr >= 0 ? cr : bytes.size()) : wholePairs(bytes);
+        if (!line.isEmpty() || whole || !isTextLine(bytes) || wanted > kMaxWeaponFileBytes) {
+            if (!loadsAsWeapon(line))
+                return EntryKind::Other;
+            if (entry.size <= kMaxWeaponFileBytes)
+                return EntryKind::Weapon;
+            if (reason)
+                *reason = tooLarge(reader, entry);
+            return EntryKind::Unopenable;
+        }
     }
-    return names;
 }
 
-ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entries, QWidget *parent)
-    : QDialog(parent), m_entries(entries), m_filter(new QLineEdit(this)),
-      m_list(new QListView(this)),
+WeaponEntries find_weapon_entries(ArchiveReader &reader, const ArchiveProgress &progress)
+{
+    WeaponEntries found;
+    const QList<ArchiveEntry> &entries = reader.entries();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (progress && !progress(i, entries.size())) {
+            found = {};
+            found.cancelled = true;
+            return found;
+        }
+        QString reason;
+        switch (weapon_entry_kind(reader, entries[i], &reason)) {
+        case EntryKind::Weapon:
+            found.weapons << entries[i];
+            break;
+        case EntryKind::Unopenable:
+            found.unopenable << reason;
+            break;
+        case EntryKind::Other:
+            break;
+        }
+    }
+    return found;
+}
+
+QString shown_entry_name(const ArchiveEntry &entry)
+{
+    if (!entry.unsafeName)
+        return entry.name;
+    return QStringLiteral("%1    (unsafe: a path outside the archive)").arg(entry.name);
+}
+
+ArchiveChooser::ArchiveChooser(const QString &archive, const QList<ArchiveEntry> &entries,
+                               QWidget *parent)
+    : QDialog(parent), m_filter(new QLineEdit(this)), m_list(new QListView(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this))
 {
     setObjectName(QStringLiteral("ArchiveChooser"));
@@ -79,6 +128,21 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entrie
     m_filter->setAccessibleName(QStringLiteral("Filter"));
     m_filter->setPlaceholderText(QStringLiteral("Type part of a name"));
     m_filter->setClearButtonEnabled(true);
+    QPalette palette = m_filter->palette();
+    palette.setColor(QPalette::PlaceholderText, readable_placeholder(palette));
+    m_filter->setPalette(palette);
+    for (const ArchiveEntry &entry : entries) {
+        auto *row = new QStandardItem(shown_entry_name(entry));
+        row->setData(entry.name, kNameRole);
+        row->setEditable(false);
+        if (entry.unsafeName) {
+            row->setToolTip(QStringLiteral("The name leads out of the archive's folder. Armsmith "
+                                           "only reads and writes it inside the archive."));
+        }
+        m_entries.appendRow(row);
+    }
+    for (QToolButton *clear : m_filter->findChildren<QToolButton *>())
+        clear->setAccessibleName(QStringLiteral("Clear the filter"));
     m_shown.setSourceModel(&m_entries);
     m_shown.setFilterCaseSensitivity(Qt::CaseInsensitive);
     m_list->setObjectName(QStringLiteral("ArchiveEntries"));
@@ -104,7 +168,10 @@ ArchiveChooser::ArchiveChooser(const QString &archive, const QStringList &entrie
     keepOneCurrent();
 }
 
-QString ArchiveChooser::chosenEntry() const { return m_list->currentIndex().data().toString(); }
+QString ArchiveChooser::chosenEntry() const
+{
+    return m_list->currentIndex().data(kNameRole).toString();
+}
 
 void ArchiveChooser::ArchiveFilter_Change(const QString &text)
 {
@@ -126,19 +193,45 @@ void ArchiveChooser::keepOneCurrent()
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_list->currentIndex().isValid());
 }
 
+namespace
+{
+
+// Says what the archive holds that might be a weapon file, when none of it can be opened.
+QString noWeaponFile(const QStringList &unopenable)
+{
+    if (unopenable.isEmpty())
+        return QStringLiteral("The archive holds no weapon file.");
+    constexpr qsizetype kMostNamed = 8;
+    QString text = QStringLiteral("The archive holds no weapon file that can be opened.\n");
+    for (const QString &reason : unopenable.first(std::min(unopenable.size(), kMostNamed)))
+        text += QStringLiteral("\n") + reason;
+    if (unopenable.size() > kMostNamed) {
+        text += QStringLiteral("\n\n%1 more entries cannot be opened either.")
+                    .arg(unopenable.size() - kMostNamed);
+    }
+    return text;
+}
+
+} // namespace
+
 std::optional<QString> choose_archive_entry(QWidget *owner, const QString &archive,
                                             QString *failure)
 {
     ArchiveReader reader;
     const ArchiveResult opened = reader.open(archive);
-    QStringList names = opened ? weapon_entry_names(reader) : QStringList();
-    if (!opened || names.isEmpty()) {
-        if (failure) {
-            *failure = opened ? QStringLiteral("The archive holds no weapon file.") : opened.reason;
-        }
+    WeaponEntries found;
+    if (opened) {
+        ArchiveProgressDialog progress(owner, QStringLiteral("Looking for weapon files\u2026"));
+        found = find_weapon_entries(reader, progress.callback());
+    }
+    if (found.cancelled)
+        return std::nullopt;
+    if (!opened || found.weapons.isEmpty()) {
+        if (failure)
+            *failure = opened ? noWeaponFile(found.unopenable) : opened.reason;
         return std::nullopt;
     }
-    ArchiveChooser chooser(archive, names, owner);
+    ArchiveChooser chooser(archive, found.weapons, owner);
     if (chooser.exec() != QDialog::Accepted || chooser.chosenEntry().isEmpty())
         return std::nullopt;
     return chooser.chosenEntry();

@@ -5,8 +5,9 @@
 class QMimeData;
 class QWidget;
 
-// Takes one local file dropped anywhere on a window. The window's text boxes are watched too:
-// left alone, they would paste the file's address into the value or the search text.
+// Takes local files dropped anywhere on a window: one is to be opened, several are to be told
+// that only one can be. The window's text boxes are watched too: left alone, they would paste
+// the files' addresses into the value or the search text.
 class FileDrop : public QObject
 {
     Q_OBJECT
@@ -17,10 +18,13 @@ public:
 
 signals:
     void dropped(const QString &path);
+    void droppedMany(qsizetype files);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
-// The path of the one local file mime carries; empty for several files, none, or other data.
+// The path of the one local file mime carries; empty for several local files or none.
 QString dropped_file(const QMimeData *mime);
+// How many local files mime carries.
+qsizetype dropped_file_count(const QMimeData *mime);

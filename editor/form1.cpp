@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QToolButton>
 #include <QUndoStack>
 
 namespace
@@ -117,6 +118,12 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_text3, &QLineEdit::returnPressed, this, &Form1::cmdSearch_Click);
 
     resize(twips_to_pixels(7080), twips_to_pixels(7650) + menuBar()->sizeHint().height());
+    // The list of the menus a narrow window has no room for, made as the bar is measured.
+    if (auto *more = menuBar()->findChild<QToolButton *>(QStringLiteral("qt_menubar_ext_button"));
+        more && more->menu()) {
+        more->setAccessibleName(QStringLiteral("More menus"));
+        more->menu()->setAccessibleName(QStringLiteral("More menus"));
+    }
     centreOnScreen();
     m_tv->setFocus();
 }
@@ -134,7 +141,10 @@ void Form1::showOrigin()
     m_statusBar1->setPanel1Text(inArchive ? QStringLiteral("%1:%2").arg(origin.path, origin.entry)
                                           : origin.path);
     // The [*] shows only while the document has edits not yet saved.
-    const QString name = QFileInfo(inArchive ? origin.entry : origin.path).fileName();
+    // A [*] in the name itself must show as typed, not as the mark of unsaved edits.
+    const QString name = QFileInfo(inArchive ? origin.entry : origin.path)
+                             .fileName()
+                             .replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(origin.path.isEmpty() ? kProgramTitle
                                          : QStringLiteral("%1[*] - %2").arg(name, kProgramTitle));
 }

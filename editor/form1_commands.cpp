@@ -4,8 +4,10 @@
 
 #include "about/form2.h"
 #include "editor/archive_chooser.h"
+#include "editor/archive_progress.h"
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
+#include "editor/file_name_check.h"
 #include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
@@ -30,7 +32,10 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
-    if (!takeDocument(m_document->openFile(path), QDir::toNativeSeparators(path)))
+    WeaponFileResult result = m_document->openFile(path);
+    if (const QString why = name_not_utf8(path); !result && !why.isEmpty())
+        result.reason = why;
+    if (!takeDocument(result, QDir::toNativeSeparators(path)))
         return false;
     rememberRecent(path);
     return true;
@@ -53,7 +58,8 @@ void Form1::mnuOpenArchive_Click()
 
 bool Form1::openArchiveEntry(const QString &archive, const QString &entry)
 {
-    auto source = std::make_unique<ArchiveEntrySource>(archive, entry);
+    auto source = std::make_unique<ArchiveEntrySource>(
+        archive, entry, archive_progress(this, QStringLiteral("Saving into the archive\u2026")));
     const QString shown = source->displayName();
     return takeDocument(m_document->open(std::move(source)), shown);
 }

@@ -3,6 +3,7 @@
 #include "editor/form1.h"
 
 #include "editor/file_drop.h"
+#include "editor/message_box.h"
 #include "editor/recent_files.h"
 
 #include <QDir>
@@ -23,10 +24,17 @@ void Form1::createRecentMenu(QMenu *file)
 
 void Form1::acceptFileDrops()
 {
-    connect(new FileDrop(this), &FileDrop::dropped, this, [this](const QString &path) {
+    auto *drop = new FileDrop(this);
+    connect(drop, &FileDrop::dropped, this, [this](const QString &path) {
         commitPendingEdit();
         if (maybeSave())
             openWeaponFile(path);
+    });
+    connect(drop, &FileDrop::droppedMany, this, [this](qsizetype files) {
+        show_warning(this, kProgramTitle,
+                     QStringLiteral("Only one weapon file can be opened at a time; %1 were "
+                                    "dropped.\n\nDrop one of them.")
+                         .arg(files));
     });
 }
 

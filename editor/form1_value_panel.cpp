@@ -34,6 +34,8 @@ void Form1::fitValuePanel(bool editable)
     }
     m_label2->setText(editable ? QStringLiteral("Value (Modifiable)")
                                : QStringLiteral("Value (Not Modifiable)"));
+    // The caption says whether the value can be changed; a screen reader says so too.
+    m_text2->setAccessibleName(m_label2->text());
 }
 
 void Form1::Text2_Change()

@@ -1,7 +1,9 @@
 #include "editor/image_list.h"
 
+#include "ui/dark_outline.h"
 #include "ui/sharp_picture.h"
 
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
 
@@ -70,6 +72,21 @@ QIcon ImageList::icon(int index) const
     return index >= 1 && index <= count() ? m_icons.at(index - 1) : QIcon();
 }
 
+void ImageList::outlineWhereDark(std::initializer_list<int> indexes, const QPalette &palette)
+{
+    if (!palette_is_dark(palette))
+        return;
+    for (const int index : indexes) {
+        if (index < 1 || index > count())
+            continue;
+        const QPixmap large = m_icons.at(index - 1).pixmap(m_image_size, 2);
+        m_pictures[index - 1] = outlined_where_dark(m_pictures.at(index - 1), palette);
+        QIcon icon(m_pictures.at(index - 1));
+        icon.addPixmap(outlined_where_dark(large, palette));
+        m_icons[index - 1] = icon;
+    }
+}
+
 QImage ImageList::load(const QString &path, QSize size) const
 {
     QImageReader reader(path);
@@ -104,17 +121,22 @@ QImage ImageList::fit(const QImage &image, QSize size) const
 
 ImageList *make_ImageList1(QObject *parent)
 {
-    return new ImageList(
+    auto *list = new ImageList(
         QStringLiteral("ImageList1"), QSize(16, 16), kSilver,
         picture_paths({"pistol_32.gif", "paper_clip.ico", "page_blank.bmp", "page_magnifier.bmp",
                        "pistol_grey_16.gif", "pistol_grey_16.gif", "pistol_root_16.gif"}),
         parent);
+    list->outlineWhereDark({7}, QGuiApplication::palette()); // the header's pistol
+    return list;
 }
 
 ImageList *make_ImageList2(QObject *parent)
 {
-    return new ImageList(QStringLiteral("ImageList2"), QSize(24, 23), kSilver,
-                         picture_paths({"floppy.bmp", "folder_open.bmp", "minus.ico", "plus.ico",
-                                        "paper_clip.ico", "small_folder.bmp", "small_plus.bmp"}),
-                         parent);
+    auto *list =
+        new ImageList(QStringLiteral("ImageList2"), QSize(24, 23), kSilver,
+                      picture_paths({"floppy.bmp", "folder_open.bmp", "minus.ico", "plus.ico",
+                                     "paper_clip.ico", "small_folder.bmp", "small_plus.bmp"}),
+                      parent);
+    list->outlineWhereDark({3, 4}, QGuiApplication::palette()); // minus and plus
+    return list;
 }

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QList>
 #include <QObject>
+#include <QPalette>
 #include <QPixmap>
 #include <QSize>
 #include <QStringList>
@@ -25,6 +26,10 @@ public:
     // Pictures are numbered from 1; any other number gives a null picture.
     QPixmap picture(int index) const;
     QIcon icon(int index) const;
+
+    // Gives the pictures at indexes a light rim where palette is dark, for they are black or
+    // grey drawings that would vanish there.
+    void outlineWhereDark(std::initializer_list<int> indexes, const QPalette &palette);
 
 private:
     QImage load(const QString &path, QSize size) const;

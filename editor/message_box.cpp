@@ -5,6 +5,21 @@
 namespace
 {
 
+// A screen reader reads the buttons in the order they were made, while Tab follows the order
+// the platform lays them out in: the buttons are restacked to the Tab order, which they do not
+// overlap to notice.
+void read_in_tab_order(QMessageBox &box)
+{
+    const QList<QAbstractButton *> buttons = box.buttons();
+    QWidget *at = box.nextInFocusChain();
+    for (qsizetype seen = 0; at != &box && seen < buttons.size(); at = at->nextInFocusChain()) {
+        if (auto *button = qobject_cast<QAbstractButton *>(at); buttons.contains(button)) {
+            button->raise();
+            ++seen;
+        }
+    }
+}
+
 using Renamed = std::initializer_list<std::pair<QMessageBox::StandardButton, QString>>;
 
 QMessageBox::StandardButton run(QWidget *owner, QMessageBox::Icon icon, const QString &title,
@@ -20,6 +35,7 @@ QMessageBox::StandardButton run(QWidget *owner, QMessageBox::Icon icon, const QS
         // Enter answers as Esc does: a key pressed in haste must never throw work away.
         box.setDefaultButton(escape);
     }
+    read_in_tab_order(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -3,7 +3,8 @@
 #include <QStringList>
 
 // The weapon files last opened or saved, newest first, kept between runs in the user's
-// settings. One file reached by two spellings of its path is one entry.
+// settings. One file reached by two spellings of its path is one entry. Settings that are not a
+// regular file are neither read nor written: the list is then empty.
 class RecentFiles
 {
 public:

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSizeGrip>
+#include <QTextDocument>
 #include <QTime>
 #include <QTimer>
 
@@ -14,6 +15,16 @@ namespace
 {
 
 constexpr int kPanelWidth = 1440;
+
+// A tool tip that looks like markup is shown as markup, and an <img> in it is loaded: a file
+// named like a tag would show as something else, or hang on a named pipe it points at. Escaped,
+// the path is shown exactly as it is spelt.
+QString plain_tool_tip(const QString &text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
+}
 
 } // namespace
 
@@ -62,7 +73,7 @@ QString StatusBar::panel1Text() const { return m_panel1Text->text(); }
 void StatusBar::setPanel1Text(const QString &text)
 {
     m_panel1Text->setText(text);
-    m_panel1Text->setToolTip(text);
+    m_panel1Text->setToolTip(plain_tool_tip(text));
     m_panel1Text->setAccessibleName(text.isEmpty() ? QStringLiteral("No weapon file open") : text);
 }
 

@@ -2,6 +2,7 @@
 
 #include "editor/accessible_leaf.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QTreeView>
 
@@ -165,5 +166,9 @@ QAccessibleInterface *TreeAccessible::childAt(int x, int y) const
 
 QAccessibleInterface *TreeAccessible::focusChild() const
 {
+    // While a label is edited in place, its editor holds the focus inside the view.
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && focus != view() && view()->isAncestorOf(focus))
+        return QAccessible::queryAccessibleInterface(focus);
     return view()->hasFocus() ? child(rowOf(view()->currentIndex())) : nullptr;
 }

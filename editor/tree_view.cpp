@@ -25,8 +25,12 @@ public:
     {
         auto *editor =
             qobject_cast<QLineEdit *>(QStyledItemDelegate::createEditor(parent, option, index));
-        if (editor)
+        if (editor) {
             make_weapon_text_editor(editor);
+            // A screen reader says which value is being edited, not only that a box has opened.
+            editor->setAccessibleName(index.data(Qt::AccessibleDescriptionRole).toString() +
+                                      QStringLiteral(", editing"));
+        }
         return editor;
     }
 };

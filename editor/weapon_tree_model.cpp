@@ -1,5 +1,24 @@
 #include "editor/weapon_tree_model.h"
 
+namespace
+{
+
+// More characters than any row of the tree can show. A row elides what it is given, and eliding
+// lays out the whole text on every repaint: seconds for a value of millions of characters.
+constexpr qsizetype kShownLength = 2000;
+
+} // namespace
+
+QString shown_in_row(const QString &text)
+{
+    if (text.size() <= kShownLength)
+        return text;
+    // Never half of a character that takes two.
+    const qsizetype cut =
+        text[kShownLength - 1].isHighSurrogate() ? kShownLength - 1 : kShownLength;
+    return text.left(cut) + QChar(0x2026);
+}
+
 WeaponTreeModel::WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QObject *parent)
     : QAbstractItemModel(parent), m_tree(tree), m_iconForImage(std::move(iconForImage))
 {
@@ -108,11 +127,13 @@ QVariant WeaponTreeModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        return shown_in_row(m_tree.text(node));
     case Qt::EditRole:
         return m_tree.text(node);
     case Qt::AccessibleTextRole:
         // An empty value is still a row the reader must be able to name.
-        return m_tree.text(node).isEmpty() ? QStringLiteral("empty") : m_tree.text(node);
+        return m_tree.text(node).isEmpty() ? QStringLiteral("empty")
+                                           : shown_in_row(m_tree.text(node));
     case Qt::AccessibleDescriptionRole:
         return description(node);
     case Qt::DecorationRole: {
@@ -149,7 +170,7 @@ QString WeaponTreeModel::description(NodeIndex node) const
     case NodeKind::Value:
         break;
     }
-    return QStringLiteral("value of %1").arg(m_tree.text(m_tree.parent(node)));
+    return QStringLiteral("value of %1").arg(shown_in_row(m_tree.text(m_tree.parent(node))));
 }
 
 Qt::ItemFlags WeaponTreeModel::flags(const QModelIndex &index) const

@@ -7,6 +7,10 @@
 #include <QIcon>
 #include <functional>
 
+// What a row of the tree shows of text: all of it, or for a very long text as much as a row can
+// show, ended by an ellipsis. The node and the value box keep the whole text.
+QString shown_in_row(const QString &text);
+
 // Shows a WeaponTree to item views. It keeps no copy of the document: every answer is read
 // from the tree, and the tree's change signals become the model's notifications. A batch of
 // structural changes (a load) becomes one reset instead of thousands of row insertions.

@@ -424,10 +424,23 @@ def tick(draw, s):
     draw.polygon([(x * s, y * s) for x, y in TICK], fill=255)
 
 
+# A white rim, in units of the 32-pixel grid, keeps the black tick readable on a dark panel or
+# title bar; on a light one it disappears into the ground.
+TICK_RIM = 1.25
+
+
+def tick_with_rim(draw, s):
+    points = [(x * s, y * s) for x, y in TICK]
+    draw.polygon(points, fill=255)
+    draw.line(points + [points[0]], fill=255, width=round(2 * TICK_RIM * s), joint="curve")
+
+
 def tick_image(size):
+    rim = Image.new("RGBA", (size, size), rgba(WHITE))
+    rim.putalpha(coverage(tick_with_rim, size, 32))
     image = Image.new("RGBA", (size, size), rgba(BLACK))
     image.putalpha(coverage(tick, size, 32))
-    return image
+    return Image.alpha_composite(rim, image)
 
 
 def draw_tick():
@@ -440,6 +453,8 @@ def draw_tick():
     points = " ".join(f"{x:g},{y:g}" for x, y in TICK)
     (OUT / "armsmith.svg").write_text(
         '<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">\n'
+        f'  <polygon points="{points}" fill="#ffffff" stroke="#ffffff" '
+        f'stroke-width="{2 * TICK_RIM:g}" stroke-linejoin="round"/>\n'
         f'  <polygon points="{points}" fill="#000000"/>\n</svg>\n')
 
 

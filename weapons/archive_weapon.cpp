@@ -1,6 +1,6 @@
 #include "weapons/archive_weapon.h"
 
-#include "archive/zip_archive.h"
+#include "document/careful_save.h"
 
 #include <QDir>
 
@@ -21,12 +21,25 @@ WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, c
     return {};
 }
 
-WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin)
+ArchiveResult write_archive_entry(const QString &archive, const QString &entry,
+                                  const QByteArray &bytes, const ArchiveProgress &progress)
+{
+    QByteArray rewritten;
+    if (ArchiveResult result = rewrite_entry(archive, entry, bytes, rewritten, progress); !result)
+        return result;
+    if (const WeaponFileResult written = write_file_carefully(archive, rewritten); !written)
+        return {ArchiveStatus::CannotWrite, written.reason};
+    return {};
+}
+
+WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin,
+                                     const ArchiveProgress &progress)
 {
     QByteArray bytes;
     if (WeaponFileResult encoded = weapon_file_bytes(tree, origin.rest, bytes); !encoded)
         return encoded;
-    if (const ArchiveResult written = write_entry(origin.path, origin.entry, bytes); !written)
+    const ArchiveResult written = write_archive_entry(origin.path, origin.entry, bytes, progress);
+    if (!written)
         return {WeaponFileStatus::CannotWrite, 0, written.reason};
     origin.disk = disk_snapshot(origin.path);
     return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/zip_archive.h"
 #include "document/weapon_file.h"
 #include "document/weapon_source.h"
 
@@ -12,16 +13,23 @@
 WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, const QString &entry,
                                      WeaponOrigin &origin);
 
-// Writes the tree, and the lines after the first as they were read, back into the entry; the
-// archive is replaced whole or not at all.
-WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin);
+// Replaces one entry's bytes and writes the archive through the same careful save as a plain
+// file, so that it keeps its owner, mode, links and attributes, and a crash leaves its backup.
+ArchiveResult write_archive_entry(const QString &archive, const QString &entry,
+                                  const QByteArray &bytes, const ArchiveProgress &progress = {});
 
-// A weapon kept as an entry of a game archive, for a WeaponDocument.
+// Writes the tree, and the lines after the first as they were read, back into the entry. The
+// work on a large archive reports to progress, which can cancel it; then nothing is written.
+WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin,
+                                     const ArchiveProgress &progress = {});
+
+// A weapon kept as an entry of a game archive, for a WeaponDocument. Its saves report to
+// progress, which a window turns into a dialog with Cancel.
 class ArchiveEntrySource : public WeaponSource
 {
 public:
-    ArchiveEntrySource(QString archive, QString entry)
-        : m_archive(std::move(archive)), m_entry(std::move(entry))
+    ArchiveEntrySource(QString archive, QString entry, ArchiveProgress progress = {})
+        : m_archive(std::move(archive)), m_entry(std::move(entry)), m_progress(std::move(progress))
     {
     }
 
@@ -31,11 +39,12 @@ public:
     }
     WeaponFileResult save(const WeaponTree &tree, WeaponOrigin &origin) const override
     {
-        return save_archive_weapon(tree, origin);
+        return save_archive_weapon(tree, origin, m_progress);
     }
     QString displayName() const override;
 
 private:
     QString m_archive;
     QString m_entry;
+    ArchiveProgress m_progress;
 };

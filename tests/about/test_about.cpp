@@ -124,6 +124,19 @@ private slots:
             QVERIFY(!usage->textCursor().hasSelection());
         }));
     }
+
+    // A window manager may minimize it whatever it asks for; it must not stay hidden while its
+    // owner waits for it.
+    void comes_back_when_minimized()
+    {
+        Form2 about;
+        QWidget main;
+        main.show();
+        QVERIFY(show_about(about, main, [](QDialog *window) {
+            window->showMinimized();
+            QTRY_VERIFY(!window->isMinimized() && window->isVisible());
+        }));
+    }
 };
 
 QTEST_MAIN(TestAbout)

@@ -1,9 +1,12 @@
+#include "document/weapon_file.h"
 #include "editor/archive_chooser.h"
 #include "zip_maker.h"
 
 #include <QtWidgets>
 
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -28,10 +31,16 @@ const QList<MadeEntry> kEntries = {
     {"weapons/long.txt", "Long\\k\\" + QByteArray(10000, 'v') + "\\k2\\v2\r\n"},
     {"secret/knife.txt", "Knife\\damage\\3\r\n", ZIP_CM_DEFLATE, {}, true},
     {"../mods/Axe.txt", "Axe\\damage\\9\r\n"},
+    {"weapons/tab.txt", "Tab\\name\\Big\tGun\r\n"},
+    // Its first pair lies past the part of an entry that is looked at first.
+    {"weapons/late.txt", QByteArray(20000, 'h') + "\\k\\v"},
+    {"late_repeat.txt", QByteArray(20000, 'h') + "\\k\\v\\k\\w"},
+    {"late_binary.txt", QByteArray(20000, 'h') + "\x01\\k\\v"},
 };
 
-const QStringList kWeapons = {"weapons/rifle.txt", "weapons/pistol.txt", "weapons/long.txt",
-                              "../mods/Axe.txt"};
+const QString kAxe = QStringLiteral("../mods/Axe.txt    (unsafe: a path outside the archive)");
+const QStringList kWeapons = {"weapons/rifle.txt", "weapons/pistol.txt", "weapons/long.txt", kAxe,
+                              "weapons/tab.txt",   "weapons/late.txt"};
 
 QStringList shownRows(const QAbstractItemView *view)
 {
@@ -94,9 +103,11 @@ private slots:
             << "PIST" << Action::EnterInFilter << QStringList{"weapons/pistol.txt"}
             << "weapons/pistol.txt";
         QTest::newRow("filter on the folder, Enter on the next row")
-            << "weapons/" << Action::EnterInList << kWeapons.first(3) << "weapons/pistol.txt";
+            << "weapons/" << Action::EnterInList
+            << QStringList{kWeapons[0], kWeapons[1], kWeapons[2], kWeapons[4], kWeapons[5]}
+            << "weapons/pistol.txt";
         QTest::newRow("filter on a climbing name, double-click")
-            << "../" << Action::DoubleClick << QStringList{"../mods/Axe.txt"} << "../mods/Axe.txt";
+            << "../" << Action::DoubleClick << QStringList{kAxe} << "../mods/Axe.txt";
         QTest::newRow("filter matching nothing, Enter")
             << "zzz" << Action::EnterInFilter << QStringList{} << "";
         QTest::newRow("Escape") << "" << Action::Escape << kWeapons << "";
@@ -137,17 +148,45 @@ private slots:
     void refusesArchiveWithoutWeapons_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("not a zip") << QByteArray("Rifle\\damage\\12\r\n");
-        const QString built = m_dir.filePath(QStringLiteral("no_weapon.pk3"));
-        QVERIFY(make_zip(built, {kEntries[1], kEntries[3], kEntries[8]}));
-        QTest::newRow("no weapon entry") << file_bytes(built);
+        QTest::addColumn<QStringList>("reasons");
+        QTest::newRow("not a zip")
+            << QByteArray("Rifle\\damage\\12\r\n") << QStringList{"The file is not a zip archive."};
+        QTest::newRow("a named pipe") << QByteArray() << QStringList{"named pipe"};
+        const auto zip = [&](const QList<MadeEntry> &entries) {
+            const QString built = m_dir.filePath(QStringLiteral("built.pk3"));
+            return make_zip(built, entries) ? file_bytes(built) : QByteArray();
+        };
+        QTest::newRow("no weapon entry") << zip({kEntries[1], kEntries[3], kEntries[4]})
+                                         << QStringList{"The archive holds no weapon file."};
+        QTest::newRow("its only weapon encrypted")
+            << zip({kEntries[1], kEntries[8]})
+            << QStringList{"no weapon file that can be opened",
+                           "\"secret/knife.txt\" is encrypted"};
+        QByteArray lzma = zip({{"w.txt", "W\\k\\v", ZIP_CM_STORE}});
+        lzma[8] = 14;
+        lzma[lzma.indexOf("PK\x01\x02") + 10] = 14;
+        QTest::newRow("its only weapon packed with LZMA")
+            << lzma << QStringList{"\"w.txt\" is packed with LZMA (method 14)"};
+        QTest::newRow("its only weapon too large")
+            << zip({{"w.txt", "W\\k\\v\\" + QByteArray(kMaxWeaponFileBytes, 'v')}})
+            << QStringList{"\"w.txt\" unpacks to 16777222 bytes, more than the 16777216"};
+        QTest::newRow("a broken name") << raw_zip({{"\x81.txt", "W\\k\\v", 0x0800}})
+                                       << QStringList{"its name is not valid UTF-8"};
+        QList<RawEntry> shared(10000, {"", "W\\k\\v", 0, {}, {}, 0});
+        for (qsizetype i = 0; i < shared.size(); ++i)
+            shared[i].name = QByteArray::number(i) + ".txt";
+        QTest::newRow("ten thousand names for one entry")
+            << raw_zip(shared) << QStringList{"two of its entries share the same bytes"};
     }
 
     void refusesArchiveWithoutWeapons()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, reasons);
         const QString path = m_dir.filePath(QStringLiteral("refused.pk3"));
-        QVERIFY(write_file(path, bytes));
+        QFile::remove(path);
+        QVERIFY(bytes.isEmpty() ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                                : write_file(path, bytes));
         bool shown = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
@@ -159,7 +198,8 @@ private slots:
         poll.start(5);
         QString failure;
         QVERIFY(!choose_archive_entry(nullptr, path, &failure));
-        QVERIFY(!failure.isEmpty());
+        for (const QString &reason : reasons)
+            QVERIFY2(failure.contains(reason), qPrintable(failure));
         QVERIFY(!shown);
     }
 };

@@ -1,4 +1,5 @@
 #include "archive/zip_archive.h"
+#include "weapons/archive_weapon.h"
 #include "zip_maker.h"
 
 #include <QDateTime>
@@ -8,6 +9,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace
@@ -49,6 +52,19 @@ void put16(QByteArray &bytes, qsizetype at, quint16 value)
     bytes[at + 1] = char(value >> 8);
 }
 
+// Info-ZIP's fields as its zip writes them: the local header's extended time carries more
+// times than the central one's, and the Unix owner field differs between the two.
+const QByteArray kLocalExtra = QByteArray::fromHex("5455090003a0a0a060b0b0b0607578"
+                                                   "0b000104e803000004e8030000");
+const QByteArray kCentralExtra = QByteArray::fromHex("5455050003a0a0a0607578000000");
+
+const QList<RawEntry> kRawArchive = {
+    {"first.txt", "First\\k\\v\r\n", 0x0008},
+    {"weapons/rifle.txt", "Rifle\\damage\\12\r\n", 0x0800, kLocalExtra, kCentralExtra},
+    {QByteArray("nul\0name.txt", 12), "N\\k\\v", 0x0008, kLocalExtra, kCentralExtra},
+    {"last.txt", "Last\\k\\v", 0x0808},
+};
+
 // The first entry's local header sits at 0; its central header is the first one.
 qsizetype centralHeader(const QByteArray &bytes) { return bytes.indexOf("PK\x01\x02"); }
 
@@ -63,7 +79,17 @@ time_t entryTime(const QString &path, const QString &name)
     return found ? stat.mtime : 0;
 }
 
-enum class Spoil { ReadOnlyFolder, FullDisk, NoSuchName, UnpackableMethod, Encrypted };
+enum class Keep { HardLink, ReadOnlyFolder, ReadOnlyMode, SetUserId, Xattr };
+
+enum class Spoil {
+    Fifo,
+    FullDisk,
+    NoSuchName,
+    UnpackableMethod,
+    Encrypted,
+    DuplicateName,
+    Cancelled
+};
 
 } // namespace
 
@@ -82,52 +108,67 @@ class TestZipArchive : public QObject
 private slots:
     void roundTripKeepsOtherEntries_data()
     {
+        QTest::addColumn<QByteArray>("archive");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("padding");
-        QTest::newRow("deflated weapon")
-            << "weapons/rifle.txt" << QByteArray("Rifle\\damage\\13") << 0;
-        QTest::newRow("stored weapon with a comment")
-            << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\5\\range\\20\r\n") << 0;
-        QTest::newRow("deflated entry grows") << "weapons/rifle.txt" << noise(300 * 1024) << 0;
-        QTest::newRow("name that climbs out")
-            << "../weapons/escape.txt" << QByteArray("E\\d\\2") << 0;
-        QTest::newRow("last entry emptied") << "readme.txt" << QByteArray() << 0;
+        QList<MadeEntry> padded = kArchive;
         // Megabytes of entries on both sides, so that what is kept runs across many blocks.
+        for (int i = 0; i < 12; ++i) {
+            const QByteArray number = QByteArray::number(i);
+            padded.insert(i % 2 == 0 ? 0 : padded.size(),
+                          {"pad/" + number + ".bin", noise(300 * 1024 + i), ZIP_CM_STORE});
+        }
+        const QByteArray plain = built(kArchive);
+        QTest::newRow("deflated weapon")
+            << plain << "weapons/rifle.txt" << QByteArray("Rifle\\damage\\13");
+        QTest::newRow("stored weapon with a comment")
+            << plain << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\5\\range\\20\r\n");
+        QTest::newRow("deflated entry grows") << plain << "weapons/rifle.txt" << noise(300 * 1024);
+        QTest::newRow("name that climbs out")
+            << plain << "../weapons/escape.txt" << QByteArray("E\\d\\2");
+        QTest::newRow("last entry emptied") << plain << "readme.txt" << QByteArray();
         QTest::newRow("weapon amid megabytes")
-            << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\6") << 12;
+            << built(padded) << "weapons/pistol.txt" << QByteArray("Pistol\\damage\\6");
+        const QByteArray raw = raw_zip(kRawArchive);
+        QTest::newRow("data descriptors and Info-ZIP fields around it")
+            << raw << "weapons/rifle.txt" << QByteArray("Rifle\\damage\\13\r\n");
+        QTest::newRow("entry with a data descriptor of its own")
+            << raw << "first.txt" << QByteArray("First\\k\\longer value\r\n");
+        QTest::newRow("bytes before the first entry")
+            << raw_zip(kRawArchive, "#!/bin/sh\nexit 0\n") << "last.txt" << QByteArray("L\\k\\w");
     }
 
     void roundTripKeepsOtherEntries()
     {
+        QFETCH(QByteArray, archive);
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
-        QFETCH(int, padding);
-        QList<MadeEntry> entries = kArchive;
-        for (int i = 0; i < padding; ++i) {
-            const QByteArray number = QByteArray::number(i);
-            entries.insert(i % 2 == 0 ? 0 : entries.size(),
-                           {"pad/" + number + ".bin", noise(300 * 1024 + i), ZIP_CM_STORE});
-        }
         const QString folder = m_dir.filePath(QStringLiteral("inner"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/game.pk3");
-        QVERIFY(make_zip(path, entries, "Zembrak data"));
+        QVERIFY(write_file(path, archive));
         QStringList before = packed_entries(path);
+        QStringList rawBefore = raw_entries(archive);
+        QList<ArchiveEntry> entries;
+        QVERIFY(list_entries(path, entries).ok());
+        const auto edited = std::find_if(entries.cbegin(), entries.cend(),
+                                         [&](const ArchiveEntry &e) { return e.name == name; }) -
+                            entries.cbegin();
         const time_t start = std::time(nullptr);
 
-        const ArchiveResult written = write_entry(path, name, bytes);
+        const ArchiveResult written = write_archive_entry(path, name, bytes);
         QVERIFY2(written.ok(), qPrintable(written.reason));
 
         QStringList after = packed_entries(path);
         QCOMPARE(after.size(), before.size());
-        const auto edited = std::find_if(entries.cbegin(), entries.cend(),
-                                         [&](const MadeEntry &e) { return e.name == name; }) -
-                            entries.cbegin();
         QVERIFY(after[edited].startsWith(before[edited].section(QStringLiteral(" crc "), 0, 0)));
         before.removeAt(edited);
         after.removeAt(edited);
         QCOMPARE(after, before);
+        QStringList rawAfter = raw_entries(file_bytes(path));
+        rawBefore.removeAt(edited);
+        rawAfter.removeAt(edited);
+        QCOMPARE(rawAfter, rawBefore);
 
         QByteArray read;
         QVERIFY(read_entry(path, name, kLimit, read).ok());
@@ -136,35 +177,74 @@ private slots:
         QVERIFY2(time >= start - 2 && time <= std::time(nullptr) + 2,
                  qPrintable(QString::number(time)));
         QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("weapons"))));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"game.pk3"});
     }
 
-    void unsafeNames_data()
+    void entryNames_data()
     {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<bool>("utf8");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("unsafe");
-        QTest::newRow("plain path") << "weapons/rifle.txt" << false;
-        QTest::newRow("dots inside a name") << "weapons/..rifle..txt" << false;
-        QTest::newRow("parent step first") << "../rifle.txt" << true;
-        QTest::newRow("parent step inside") << "weapons/../../rifle.txt" << true;
-        QTest::newRow("parent step with backslashes") << "weapons\\..\\rifle.txt" << true;
-        QTest::newRow("parent step last") << "weapons/.." << true;
-        QTest::newRow("absolute path") << "/etc/rifle.txt" << true;
-        QTest::newRow("drive letter") << "C:rifle.txt" << true;
-        QTest::newRow("network path") << "\\\\server\\rifle.txt" << true;
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("plain path")
+            << QByteArray("weapons/rifle.txt") << false << "weapons/rifle.txt" << false << true;
+        QTest::newRow("dots inside a name") << QByteArray("weapons/..rifle..txt") << false
+                                            << "weapons/..rifle..txt" << false << true;
+        QTest::newRow("parent step first")
+            << QByteArray("../rifle.txt") << false << "../rifle.txt" << true << true;
+        QTest::newRow("parent step inside") << QByteArray("weapons/../../rifle.txt") << true
+                                            << "weapons/../../rifle.txt" << true << true;
+        QTest::newRow("parent step with backslashes")
+            << QByteArray("weapons\\..\\rifle.txt") << false << "weapons\\..\\rifle.txt" << true
+            << true;
+        QTest::newRow("parent step last")
+            << QByteArray("weapons/..") << false << "weapons/.." << true << true;
+        QTest::newRow("absolute path")
+            << QByteArray("/etc/rifle.txt") << false << "/etc/rifle.txt" << true << true;
+        QTest::newRow("drive letter")
+            << QByteArray("C:rifle.txt") << false << "C:rifle.txt" << true << true;
+        QTest::newRow("network path") << QByteArray("\\\\server\\rifle.txt") << false
+                                      << "\\\\server\\rifle.txt" << true << true;
+        QTest::newRow("UTF-8 under the flag") << QByteArray("\xc3\xbc"
+                                                            "ber.txt")
+                                              << true << "\u00fcber.txt" << false << true;
+        QTest::newRow("code page 437 without the flag")
+            << QByteArray("\x81"
+                          "ber.txt")
+            << false << "\u00fcber.txt" << false << true;
+        QTest::newRow("broken UTF-8 under the flag") << QByteArray("\x81"
+                                                                   "ber.txt")
+                                                     << true
+                                                     << "\ufffd"
+                                                        "ber.txt"
+                                                     << false << false;
     }
 
-    void unsafeNames()
+    // A name that cannot be read refuses only its own entry; the one beside it opens.
+    void entryNames()
     {
+        QFETCH(QByteArray, raw);
+        QFETCH(bool, utf8);
         QFETCH(QString, name);
         QFETCH(bool, unsafe);
-        QCOMPARE(is_unsafe_entry_name(name), unsafe);
+        QFETCH(bool, readable);
         const QString path = m_dir.filePath(QStringLiteral("names.zip"));
-        QVERIFY(make_zip(path, {{name.toUtf8(), "H\\k\\v"}}));
-        QList<ArchiveEntry> entries;
-        QVERIFY(list_entries(path, entries).ok());
-        QCOMPARE(entries.size(), 1);
-        QCOMPARE(entries[0].name, name);
-        QCOMPARE(entries[0].unsafeName, unsafe);
+        QVERIFY(write_file(path, raw_zip({{raw, "H\\k\\v", quint16(utf8 ? 0x0800 : 0)},
+                                          {"beside.txt", "B\\k\\v"}})));
+        ArchiveReader reader;
+        QVERIFY(reader.open(path).ok());
+        QCOMPARE(reader.entries().size(), 2);
+        const ArchiveEntry &entry = reader.entries()[0];
+        QCOMPARE(entry.name, name);
+        QCOMPARE(entry.unsafeName, unsafe);
+        QCOMPARE(entry.nameReadable, readable);
+        QByteArray bytes;
+        const ArchiveResult read = reader.read(entry, kLimit, bytes);
+        QCOMPARE(read.ok(), readable);
+        QCOMPARE(bytes, readable ? QByteArray("H\\k\\v") : QByteArray());
+        QVERIFY(reader.read(reader.entries()[1], kLimit, bytes).ok());
+        QCOMPARE(bytes, "B\\k\\v");
     }
 
     void badArchives_data()
@@ -205,11 +285,29 @@ private slots:
         twins.replace("w.tx_", "w.txt");
         QTest::newRow("two entries of one name") << twins << ArchiveStatus::DuplicateName << ok;
 
+        QTest::newRow("exactly the size limit")
+            << built({{"w.txt", QByteArray(kLimit, 'a')}}) << ok << ok;
+
+        // Ten thousand names for one local header: reading each would repeat the same work.
+        QList<RawEntry> shared;
+        for (int i = 0; i < 10000; ++i)
+            shared.append({"w" + QByteArray::number(i) + ".txt", "H\\k\\v", 0, {}, {}, 0});
+        shared[0].name = "w.txt";
+        QTest::newRow("entries share one local header")
+            << raw_zip(shared) << ArchiveStatus::Damaged << ok;
+        QList<RawEntry> overlapping = {{"w.txt", "Rifle\\damage\\12\r\n"},
+                                       {"x.txt", "X\\k\\v", 0, {}, {}, 20}};
+        QTest::newRow("entries overlap") << raw_zip(overlapping) << ArchiveStatus::Damaged << ok;
+
         QByteArray unknownMethod = plain;
         put16(unknownMethod, 8, 98);
         put16(unknownMethod, centralHeader(unknownMethod) + 10, 98);
         QTest::newRow("unknown packing method")
             << unknownMethod << ok << ArchiveStatus::UnsupportedMethod;
+        QByteArray lzma = plain;
+        put16(lzma, 8, 14);
+        put16(lzma, centralHeader(lzma) + 10, 14);
+        QTest::newRow("LZMA") << lzma << ok << ArchiveStatus::UnsupportedMethod;
     }
 
     void badArchives()
@@ -233,47 +331,103 @@ private slots:
         QByteArray bytes;
         const ArchiveResult opened = read_entry(path, QStringLiteral("w.txt"), kLimit, bytes);
         QCOMPARE(opened.status, read);
-        QVERIFY(opened.reason.contains(QStringLiteral("\"w.txt\"")));
-        QVERIFY(bytes.isEmpty());
+        QCOMPARE(opened.reason.contains(QStringLiteral("\"w.txt\"")), !opened.ok());
+        QCOMPARE(bytes.isEmpty(), !opened.ok());
         QCOMPARE(fromMemory.read(*fromMemory.find(QStringLiteral("w.txt")), kLimit, bytes).status,
                  read);
+    }
+
+    void keepsWhatMakesTheFileItself_data()
+    {
+        QTest::addColumn<Keep>("keep");
+        QTest::newRow("its other hard link") << Keep::HardLink;
+        QTest::newRow("a folder that takes no new file") << Keep::ReadOnlyFolder;
+        QTest::newRow("mode 0444") << Keep::ReadOnlyMode;
+        QTest::newRow("set-user-ID bit") << Keep::SetUserId;
+    }
+
+    void keepsWhatMakesTheFileItself()
+    {
+        QFETCH(Keep, keep);
+        if (keep == Keep::ReadOnlyFolder && geteuid() == 0)
+            QSKIP("permissions do not hold back the superuser");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("game.pk3"));
+        const QString link = dir.filePath(QStringLiteral("link.pk3"));
+        const QByteArray name = QFile::encodeName(path);
+        QVERIFY(make_zip(path, kArchive));
+        if (keep == Keep::HardLink)
+            QVERIFY(::link(name.constData(), QFile::encodeName(link).constData()) == 0);
+        const mode_t mode = keep == Keep::ReadOnlyMode ? 0444
+                            : keep == Keep::SetUserId  ? 04755
+                                                       : 0644;
+        QVERIFY(::chmod(name.constData(), mode) == 0);
+        if (keep == Keep::Xattr &&
+            ::setxattr(name.constData(), "user.origin", "mod kit", 7, 0) != 0)
+            QSKIP("this file system keeps no extended attributes");
+        struct stat before {
+        };
+        QVERIFY(::stat(name.constData(), &before) == 0);
+        if (keep == Keep::ReadOnlyFolder)
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+
+        const ArchiveResult written = write_archive_entry(path, "weapons/rifle.txt", "R\\k\\v");
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(written.ok(), qPrintable(written.reason));
+
+        QByteArray bytes;
+        QVERIFY(
+            read_entry(keep == Keep::HardLink ? link : path, "weapons/rifle.txt", kLimit, bytes));
+        QCOMPARE(bytes, "R\\k\\v");
+        struct stat after {
+        };
+        QVERIFY(::stat(name.constData(), &after) == 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        char value[16] = {};
+        if (keep == Keep::Xattr)
+            QCOMPARE(QByteArray(value, int(::getxattr(name.constData(), "user.origin", value, 16))),
+                     "mod kit");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
+                 keep == Keep::HardLink ? 2 : 1);
     }
 
     void failedWriteLeavesArchive_data()
     {
         QTest::addColumn<Spoil>("spoil");
         QTest::addColumn<ArchiveStatus>("status");
-        QTest::newRow("folder refuses new files")
-            << Spoil::ReadOnlyFolder << ArchiveStatus::CannotWrite;
+        QTest::newRow("a named pipe in its place") << Spoil::Fifo << ArchiveStatus::NotZip;
         QTest::newRow("disk takes no more bytes") << Spoil::FullDisk << ArchiveStatus::CannotWrite;
         QTest::newRow("no entry of that name") << Spoil::NoSuchName << ArchiveStatus::NoSuchEntry;
         QTest::newRow("method that cannot be packed")
             << Spoil::UnpackableMethod << ArchiveStatus::UnsupportedMethod;
         QTest::newRow("encrypted entry") << Spoil::Encrypted << ArchiveStatus::Encrypted;
+        QTest::newRow("two entries of the name")
+            << Spoil::DuplicateName << ArchiveStatus::DuplicateName;
+        QTest::newRow("cancelled halfway") << Spoil::Cancelled << ArchiveStatus::Cancelled;
     }
 
     void failedWriteLeavesArchive()
     {
         QFETCH(Spoil, spoil);
         QFETCH(ArchiveStatus, status);
-        if (spoil == Spoil::ReadOnlyFolder && geteuid() == 0)
-            QSKIP("permissions do not hold back the superuser");
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("game.pk3"));
         QByteArray archive =
             built({{"w.txt", "Rifle\\damage\\12\r\n", ZIP_CM_STORE, {}, spoil == Spoil::Encrypted},
-                   {"wall.bin", noise(256 * 1024)}});
+                   {spoil == Spoil::DuplicateName ? "w.tx_" : "wall.bin", noise(256 * 1024)}});
+        archive.replace("w.tx_", "w.txt");
         if (spoil == Spoil::UnpackableMethod) {
             put16(archive, 8, 98);
             put16(archive, centralHeader(archive) + 10, 98);
         }
-        QVERIFY(write_file(path, archive));
+        QVERIFY(spoil == Spoil::Fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                                     : write_file(path, archive));
 
         const QString name =
             spoil == Spoil::NoSuchName ? QStringLiteral("x.txt") : QStringLiteral("w.txt");
-        QFile::Permissions permissions = QFile::permissions(dir.path());
-        if (spoil == Spoil::ReadOnlyFolder)
-            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         rlimit limit{};
         getrlimit(RLIMIT_FSIZE, &limit);
         const rlimit before = limit;
@@ -282,14 +436,17 @@ private slots:
             limit.rlim_cur = 64 * 1024;
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        const ArchiveResult result = write_entry(path, name, "Rifle\\damage\\99");
+        const ArchiveResult result =
+            write_archive_entry(path, name, "Rifle\\damage\\99", [&](qint64 done, qint64 total) {
+                return spoil != Spoil::Cancelled || done < total / 2;
+            });
         setrlimit(RLIMIT_FSIZE, &before);
-        QFile::setPermissions(dir.path(), permissions);
 
         QCOMPARE(result.status, status);
         QVERIFY(!result.reason.isEmpty());
-        QCOMPARE(file_bytes(path), archive);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"game.pk3"});
+        QVERIFY(spoil == Spoil::Fifo ? !QFileInfo(path).isFile() : file_bytes(path) == archive);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 spoil == Spoil::Fifo ? QStringList() : QStringList{"game.pk3"});
     }
 };
 

@@ -9,7 +9,9 @@
 #include <QStringList>
 
 #include <zip.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -103,5 +105,102 @@ inline QStringList packed_entries(const QString &path)
     const char *comment = zip_get_archive_comment(zip, nullptr, 0);
     lines << QStringLiteral("archive comment \"%1\"").arg(QString::fromUtf8(comment));
     zip_discard(zip);
+    return lines;
+}
+
+// An entry of an archive built byte by byte, for what libzip will not write: a data descriptor,
+// local and central extra fields that differ, any bytes at all as a name, any flags.
+struct RawEntry {
+    QByteArray name;
+    QByteArray bytes; // stored as they are, unless packed holds them deflated
+    quint16 flags = 0;
+    QByteArray localExtra = {};
+    QByteArray centralExtra = {};
+    qint64 localAt = -1; // where the central record says the local header is; -1: where it is
+    QByteArray packed = {};
+};
+
+inline void append_le(QByteArray &to, quint64 value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        to += char(value >> (8 * i));
+}
+
+inline QByteArray raw_zip(const QList<RawEntry> &entries, const QByteArray &prefix = {})
+{
+    QByteArray out = prefix;
+    QByteArray central;
+    for (const RawEntry &e : entries) {
+        const bool described = e.flags & 0x0008;
+        const quint32 crc = quint32(
+            crc32(0, reinterpret_cast<const Bytef *>(e.bytes.constData()), uInt(e.bytes.size())));
+        const qint64 at = out.size();
+        QByteArray fixed; // flags, method, time and date, the same in both headers
+        append_le(fixed, e.flags, 2);
+        append_le(fixed, e.packed.isEmpty() ? 0 : 8, 2);
+        append_le(fixed, 0x53216000, 4); // 2021-09-01 12:00
+        const QByteArray &data = e.packed.isEmpty() ? e.bytes : e.packed;
+        QByteArray sizes;
+        append_le(sizes, crc, 4);
+        append_le(sizes, quint64(data.size()), 4);
+        append_le(sizes, quint64(e.bytes.size()), 4);
+        out += "PK\x03\x04" + QByteArray("\x14\x00", 2) + fixed +
+               (described ? QByteArray(12, '\0') : sizes);
+        append_le(out, quint64(e.name.size()), 2);
+        append_le(out, quint64(e.localExtra.size()), 2);
+        out += e.name + e.localExtra + data;
+        if (described)
+            out += "PK\x07\x08" + sizes;
+        central += "PK\x01\x02" + QByteArray("\x1e\x03\x14\x00", 4) + fixed + sizes;
+        append_le(central, quint64(e.name.size()), 2);
+        append_le(central, quint64(e.centralExtra.size()), 2);
+        central += QByteArray(10, '\0'); // comment length, disk, internal and external attributes
+        append_le(central, quint64(e.localAt >= 0 ? e.localAt : at), 4);
+        central += e.name + e.centralExtra;
+    }
+    const qint64 centralAt = out.size();
+    out += central + "PK\x05\x06" + QByteArray(4, '\0');
+    append_le(out, quint64(entries.size()), 2);
+    append_le(out, quint64(entries.size()), 2);
+    append_le(out, quint64(central.size()), 4);
+    append_le(out, quint64(centralAt), 4);
+    return out + QByteArray(2, '\0');
+}
+
+// Every entry as its bytes lie in a plain (not zip64) archive: its central record with the local
+// header offset blanked, and everything from its local header up to the next one or the
+// central directory, data descriptor included.
+inline QStringList raw_entries(const QByteArray &zip)
+{
+    const auto le = [&](qsizetype at, int size) {
+        quint64 value = 0;
+        for (int i = size - 1; i >= 0; --i)
+            value = value << 8 | quint8(zip[at + i]);
+        return qsizetype(value);
+    };
+    const qsizetype end = zip.lastIndexOf("PK\x05\x06");
+    if (end < 0)
+        return {QStringLiteral("not an archive")};
+    const qsizetype centralAt = le(end + 16, 4);
+    QList<qsizetype> starts;
+    for (qsizetype at = centralAt; zip.mid(at, 4) == "PK\x01\x02";
+         at += 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2))
+        starts << le(at + 42, 4);
+    QList<qsizetype> sorted = starts;
+    std::sort(sorted.begin(), sorted.end());
+    sorted << centralAt;
+    QStringList lines;
+    qsizetype at = centralAt;
+    for (const qsizetype start : starts) {
+        const qsizetype length = 46 + le(at + 28, 2) + le(at + 30, 2) + le(at + 32, 2);
+        QByteArray record = zip.mid(at, length);
+        record.replace(42, 4, "....");
+        const qsizetype next = *std::upper_bound(sorted.cbegin(), sorted.cend(), start);
+        lines << QString::fromLatin1(
+            record.toHex() + " " +
+            QCryptographicHash::hash(zip.mid(start, next - start), QCryptographicHash::Sha1)
+                .toHex());
+        at += length;
+    }
     return lines;
 }

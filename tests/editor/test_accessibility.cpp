@@ -1,9 +1,15 @@
 #include "about/form2.h"
+#include "editor/archive_chooser.h"
 #include "window_driver.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 
 using namespace window_driver;
 
@@ -24,19 +30,27 @@ QString rows_read(const Form1 &form)
                     QString::number(row->role(), 16) + " " + row->text(QAccessible::Name) + " (" +
                     row->text(QAccessible::Description) + ")";
     }
+    // Focus inside the tree that is not on a row: the editor of an in-place edit.
+    if (QAccessibleInterface *focus = tree->focusChild(); focus && focus->parent() != tree)
+        rows << QString(focus->state().focused ? "* " : "") + QString::number(focus->role(), 16) +
+                    " " + focus->text(QAccessible::Name);
+    QWidget *text2 = form.findChild<QWidget *>("Text2");
+    rows << "value box: " + QAccessible::queryAccessibleInterface(text2)->text(QAccessible::Name);
     return rows.join(u'\n');
 }
 
-// Whatever a reader would meet without a name, or with blanks around it. Separators and plain
-// containers without a name of their own are passed over, as readers do.
+// Whatever a reader would meet without a name, with blanks around it or with an access letter's &.
+// Separators and plain containers without a name of their own are passed over, as readers do.
 void find_unnamed(QAccessibleInterface *at, const QString &path, QStringList &found)
 {
     const QString name = at->text(QAccessible::Name);
     const QString description = at->text(QAccessible::Description);
     const QString here = path + "/" + QString::number(at->role(), 16) + " " + name;
-    const bool passedOver = at->role() == QAccessible::Separator ||
-                            (at->role() == QAccessible::Client && name.isEmpty());
-    if ((!passedOver && name.trimmed().isEmpty()) || name != name.trimmed() ||
+    const bool passedOver =
+        at->role() == QAccessible::Separator ||
+        ((at->role() == QAccessible::Client || at->role() == QAccessible::Grouping) &&
+         name.isEmpty());
+    if ((!passedOver && name.trimmed().isEmpty()) || name != name.trimmed() || name.contains('&') ||
         description != description.trimmed())
         found << here + " {" + description + "}";
     for (int i = 0; i < at->childCount(); ++i)
@@ -47,6 +61,17 @@ QStringList unnamed(QObject *window)
 {
     QStringList found;
     find_unnamed(QAccessible::queryAccessibleInterface(window), QString(), found);
+    return found;
+}
+
+// The buttons below at, in the order a reader meets them.
+QStringList buttons_read(QAccessibleInterface *at)
+{
+    QStringList found;
+    if (at->role() == QAccessible::PushButton)
+        found << at->text(QAccessible::Name);
+    for (int i = 0; i < at->childCount(); ++i)
+        found << buttons_read(at->child(i));
     return found;
 }
 
@@ -76,13 +101,24 @@ private slots:
             << QByteArray("Pistol\\damage\\25\\range\\") << 0 << 3 << QKeySequence()
             << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
                "* 24 25 (value of damage)\n24 range (key holding one value)\n"
-               "24 empty (value of range)";
+               "24 empty (value of range)\nvalue box: Value (Modifiable)";
+        QTest::newRow("editing in place: the editor has the focus, named after its key")
+            << QByteArray("Pistol\\damage\\25") << 0 << 3 << QKeySequence(Qt::Key_F2)
+            << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
+               "24 25 (value of damage)\n* 2a value of damage, editing\n"
+               "value box: Value (Modifiable)";
+        QTest::newRow("no row has the focus once Tab has left the tree")
+            << QByteArray("Pistol\\damage\\25") << 0 << 2 << QKeySequence(Qt::Key_Tab)
+            << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
+               "24 25 (value of damage)\nvalue box: Value (Not Modifiable)";
         QTest::newRow("a collapsed key hides its value; Down moves the focus")
             << QByteArray("Pistol\\damage\\25\\range\\300") << 2 << 4 << QKeySequence(Qt::Key_Down)
             << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
-               "24 range (key holding one value)\n* 24 300 (value of range)";
+               "24 range (key holding one value)\n* 24 300 (value of range)\n"
+               "value box: Value (Modifiable)";
         QTest::newRow("header alone")
-            << QByteArray("H") << 0 << 1 << QKeySequence() << "23\n* 24 H (the weapon's header)";
+            << QByteArray("H") << 0 << 1 << QKeySequence()
+            << "23\n* 24 H (the weapon's header)\nvalue box: Value (Modifiable)";
     }
     void rows_name_their_keys()
     {
@@ -96,6 +132,7 @@ private slots:
         QVERIFY(load(form, "Old\\k\\v\\k2\\v2\\k3\\v3"));
         QVERIFY(!rows_read(form).isEmpty()); // rows read before a load must not linger after it
         QVERIFY(load(form, bytes));
+        QVERIFY(!rows_read(form).isEmpty()); // nor rows read before a collapse after it
         if (collapsed)
             form.tree().setExpanded(NodeIndex(collapsed), false);
         click_node(form, NodeIndex(clicked));
@@ -115,7 +152,17 @@ private slots:
         if (QFile file(path); file.open(QIODevice::WriteOnly))
             file.write("Pistol\\damage\\25");
         QVERIFY(form.openWeaponFile(path)); // the status bar shows its path
-        QCOMPARE(unnamed(&form).join("\n"), QString());
+        QStringList found = unnamed(&form);
+        for (QMenu *menu : form.menuBar()->findChildren<QMenu *>()) // each opens as a window
+            found << unnamed(menu);
+        ArchiveChooser chooser("weapons.pk3", {ArchiveEntry{QStringLiteral("pistol.wpn")}});
+        found << unnamed(&chooser);
+        QCOMPARE(found.join("\n"), QString());
+        // The whole path, however long, is spoken and shown in the tip.
+        auto *panel = form.findChild<QLabel *>("Panel1Text");
+        QCOMPARE(QAccessible::queryAccessibleInterface(panel)->text(QAccessible::Name) + "|" +
+                     panel->toolTip(),
+                 form.openPath() + "|" + form.openPath());
         QStringList inAbout{"not shown"};
         QTimer::singleShot(0, [&] {
             auto *about = qobject_cast<QDialog *>(QApplication::activeModalWidget());
@@ -125,6 +172,33 @@ private slots:
         });
         Form2().Show(&form);
         QCOMPARE(inAbout.join('\n'), QString());
+    }
+
+    // A reader goes through the question's buttons in the order Tab does.
+    void question_reads_in_tab_order()
+    {
+        Form1 form;
+        QVERIFY(show_window(form));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("weapon.txt");
+        if (QFile file(path); file.open(QIODevice::WriteOnly))
+            file.write("Pistol\\damage\\25");
+        QVERIFY(form.openWeaponFile(path));
+        click_node(form, NodeIndex(3));
+        QTest::keyClicks(form.findChild<QWidget *>("Text2"), "0");
+        QStringList read{"not asked"}, tabbed;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            read = buttons_read(QAccessible::queryAccessibleInterface(box));
+            for (QWidget *at = box->nextInFocusChain(); at != box; at = at->nextInFocusChain())
+                if (auto *button = qobject_cast<QPushButton *>(at); button && button->isVisible())
+                    tabbed << button->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        form.findChild<QAction *>("mnuOpen")->trigger();
+        QCOMPARE(read, tabbed);
     }
 };
 

@@ -1,3 +1,5 @@
+#include "about/form2.h"
+#include "editor/archive_chooser.h"
 #include "editor/image_list.h"
 #include "editor/tool_bar.h"
 #include "ui/sharp_picture.h"
@@ -36,6 +38,54 @@ QString shown(const QPixmap &pixmap)
         .arg(pixmap.width())
         .arg(pixmap.height())
         .arg(pixmap.devicePixelRatio());
+}
+
+// A picture as shown on a desktop of palette, at 100 % and at 200 %: a tree or tool bar picture
+// named "list index", or "about" for the About window's.
+QList<QImage> shown_on(const QPalette &palette, const QString &picture)
+{
+    QApplication::setPalette(palette);
+    QList<QImage> images;
+    if (picture == "about") {
+        QWidget owner;
+        QTimer::singleShot(0, [&images] {
+            auto *about = QApplication::activeModalWidget();
+            images << window_driver::control<QLabel>(*about, "Picture1")->pixmap().toImage();
+            about->close();
+        });
+        Form2().Show(&owner);
+    } else {
+        QObject owner;
+        const ImageList *list =
+            picture.startsWith('1') ? make_ImageList1(&owner) : make_ImageList2(&owner);
+        const QIcon icon = list->icon(picture.section(' ', 1).toInt());
+        images << icon.pixmap(list->image_size(), 1).toImage()
+               << icon.pixmap(list->image_size(), 2).toImage();
+    }
+    QApplication::setPalette(QPalette());
+    return images;
+}
+
+// Pixels a dark window would show light and solid.
+int light_pixels(const QList<QImage> &images)
+{
+    int count = 0;
+    for (const QImage &image : images)
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).alpha() >= 128 &&
+                         image.pixelColor(x, y).lightness() >= 200;
+    return count;
+}
+
+QByteArray digest(const QList<QImage> &images)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    for (const QImage &image : images) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        hash.addData(QByteArrayView(argb.constBits(), argb.sizeInBytes()));
+    }
+    return hash.result().toHex();
 }
 
 } // namespace
@@ -107,6 +157,38 @@ private slots:
                          block = bytes.mid(bytes.indexOf("\x21\xf9\x04") + 3);
         QCOMPARE(QList<int>({block.at(0) & 1, quint8(block.at(3))}), QList<int>({1, 100}));
     }
+    // Black and grey drawings get a light rim on a dark desktop, so that they read there; on a
+    // bright one they stay exactly as drawn. The filter's hint stays readable on either.
+    void outlined_on_a_dark_desktop_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QByteArray>("bright");
+        QTest::newRow("header pistol") << "1 7" << QByteArray("5409b4b6bdb676e18216e6374754e198");
+        QTest::newRow("minus") << "2 3" << QByteArray("43ada5ce72287ca863bb88884d96df6b");
+        QTest::newRow("plus") << "2 4" << QByteArray("97abb75f5e0e3024a2eaa7f72a1f086b");
+        QTest::newRow("About pistol") << "about" << QByteArray("162a987131f5faa4d4619d0b786bbb70");
+    }
+    void outlined_on_a_dark_desktop()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QByteArray, bright);
+        QPalette dark(QColor(40, 40, 40), QColor(48, 48, 48));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::PlaceholderText, QColor(0, 0, 0, 128)); // as themes leave it
+        const QList<QImage> onBright = shown_on(QPalette(), picture),
+                            onDark = shown_on(dark, picture);
+        QCOMPARE(digest(onBright), bright);
+        QCOMPARE(light_pixels(onBright), 0);
+        QVERIFY2(light_pixels(onDark) > 20, qPrintable(QString::number(light_pixels(onDark))));
+        QApplication::setPalette(dark);
+        ArchiveChooser chooser("weapons.pk3", {ArchiveEntry{QStringLiteral("pistol.wpn")}});
+        QApplication::setPalette(QPalette());
+        const QPalette shown = chooser.findChild<QLineEdit *>("ArchiveFilter")->palette();
+        QVERIFY(shown.color(QPalette::PlaceholderText).lightness() > 128);
+    }
+
     // This test runs at 200 %, where every picture the window shows must come from its large
     // drawing.
     void window_at_double_scale()

@@ -6,6 +6,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QToolTip>
 
 using namespace window_driver;
 
@@ -28,7 +30,12 @@ QString panel(const Form1 &form)
         text2->palette().color(QPalette::Base) ==
             QApplication::palette().color(locked ? QPalette::Button : QPalette::Base) &&
         tree_view(form)->LabelEdit() == (locked ? 1 : 0);
-    return (!agree ? "mixed " : locked ? "read-only " : "editable ") + text2->text();
+    // What was left out is told at the box; the status bar stays as it was.
+    const QString told = QToolTip::isVisible() ? " (" + QToolTip::text() + ")" : QString();
+    return (!agree   ? "mixed "
+            : locked ? "read-only "
+                     : "editable ") +
+           text2->text() + told + form.statusBar()->currentMessage();
 }
 
 // "3" clicks node 3's row, "again 3" clicks it once more (QTest spaces clicks too far apart
@@ -137,8 +144,12 @@ private slots:
         const QString bad = "type a\\b" + kUnencodable + "c";
         row("key: typed into", {"3", "2", "box", "type z"}, 2, "read-only a");
         row("key: F2", {"3", "4", "F2"}, 4, "read-only b");
-        row("box: typed", {"3", "box", bad}, 3, "editable 1abc");
-        row("box: pasted", {"3", "box", kBadPaste, "type !"}, 3, "editable 1xyzw!");
+        const QString told = " (Left out: the character U+1F600. A weapon file cannot hold it.)";
+        row("box: typed", {"3", "box", bad}, 3, "editable 1abc" + told);
+        row("box: pasted", {"3", "box", kBadPaste, "type !"}, 3,
+            "editable 1xyzw! (Left out: a backslash, a carriage return, the character U+4E2D and "
+            "the character U+1F600. A weapon file cannot hold them.)");
+        // The tip was at the in-place editor, and goes with it.
         row("in place: typed", {"3", "F2", "End", bad, "Return"}, 3, "editable 1abc");
         row("in place: pasted", {"3", "F2", "End", kBadPaste, "type !", "Return"}, 3,
             "editable 1xyzw!");
@@ -169,6 +180,12 @@ private:
         QCOMPARE(tree_view(form)->currentIndex(), model_index(form, NodeIndex(node)));
         QCOMPARE(::panel(form), panel);
         QCOMPARE(form.tree().text(NodeIndex(node)), control<QLineEdit>(form, "Text2")->text());
+        // The row and the screen reader get the start of a long text, not all of it to lay out.
+        for (const int role : {int(Qt::DisplayRole), int(Qt::AccessibleTextRole)}) {
+            const QString shown = model_index(form, NodeIndex(node)).data(role).toString();
+            QVERIFY(shown.size() <= 2001);
+            QVERIFY(form.tree().text(NodeIndex(node)).startsWith(shown.left(2000)));
+        }
         form.tree().setText(NodeIndex(node), old); // no other node may have changed
         QCOMPARE(node_texts(form), before);
     }

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "archive/zip_archive.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <memory>
+
+// Where an archive's bytes come from: a file opened for reading, or bytes in memory.
+class ZipBytes
+{
+public:
+    virtual ~ZipBytes() = default;
+    virtual qint64 size() const = 0;
+    // Fills data with count bytes from offset on; false when they are not all there.
+    virtual bool readAt(qint64 offset, char *data, qint64 count) const = 0;
+};
+
+// Opens path for reading only if it is a regular file, without ever blocking on a named pipe or
+// a device; nullptr with result set otherwise.
+std::unique_ptr<ZipBytes> open_zip_file(const QString &path, ArchiveResult &result);
+std::unique_ptr<ZipBytes> zip_bytes_in_memory(const QByteArray &bytes);
+
+// One entry as the central directory describes it, with its central record kept as it lies in
+// the file, so that a rewrite can copy it untouched but for the local header's place.
+struct ZipRecord {
+    QByteArray central;
+    qsizetype offsetAt = 0;       // where in central the 4-byte local header offset lies
+    qsizetype zip64OffsetAt = -1; // where the 8-byte one of the zip64 field lies, if it does
+    quint16 flags = 0;
+    quint16 method = 0;
+    quint32 crc = 0;
+    quint64 compressedSize = 0;
+    quint64 size = 0;
+    quint64 localOffset = 0;
+    quint64 dataOffset = 0; // where the packed bytes start, after the local header
+};
+
+// What a rewrite needs of the archive as a whole, beside its entries.
+struct ZipLayout {
+    QList<ZipRecord> records;    // in central directory order, folders included
+    QList<ArchiveEntry> entries; // the file entries, each naming its record by index
+    quint64 centralOffset = 0;
+    quint64 centralSize = 0;
+    // Offsets of the end records; -1 for a zip64 record the archive does not have.
+    qint64 endAt = 0;
+    qint64 zip64EndAt = -1;
+    qint64 zip64LocatorAt = -1;
+};
+
+// Reads the central directory and every local header, and refuses an archive whose entries
+// share or overlap their bytes: such an archive is damaged or built to make a reader repeat its
+// work, and no rewrite could keep it as it is. The work grows with the entries' count alone.
+ArchiveResult read_zip_layout(const ZipBytes &bytes, ZipLayout &layout);
+
+// The names of packing methods a user may have heard of, for the message that refuses them.
+QString method_name(quint16 method);
+
+quint16 get16(const char *at);
+quint32 get32(const char *at);
+quint64 get64(const char *at);
+void put16(QByteArray &bytes, qsizetype at, quint16 value);
+void put32(QByteArray &bytes, qsizetype at, quint32 value);
+void put64(QByteArray &bytes, qsizetype at, quint64 value);
