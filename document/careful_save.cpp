@@ -1,17 +1,16 @@
 #include "document/careful_save.h"
 
 #include "document/disk_file.h"
+#include "document/extended_attributes.h"
+#include "document/in_place_write.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,38 +48,35 @@ bool unchangedKind(const QString &path, const struct stat *before)
            now.st_nlink == before->st_nlink;
 }
 
-// A short write sets no error of its own; writing on from where it stopped makes the system
-// say why (a full disk, a file too large), so that the user is told.
-bool writeAll(QSaveFile &file, const QByteArray &bytes)
-{
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 step = file.write(bytes.constData() + written, bytes.size() - written);
-        if (step <= 0)
-            return false;
-        written += step;
-    }
-    return true;
-}
-
-// The new file has to carry the old one's owner, group and mode before it takes its name.
-// False when this process may not give them to it.
-bool takeIdentity(int fd, const struct stat &old)
+// The new file has to carry the old one's owner, group, mode, extended attributes and access
+// lists before it takes its name. False when this process may not give it all of them.
+bool takeIdentity(const QString &path, int fd, const struct stat &old)
 {
     if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
         ::fchown(fd, old.st_uid, old.st_gid) != 0)
         return false;
-    // After the owner: a change of owner may clear the set-user-ID and set-group-ID bits.
-    return ::fchmod(fd, old.st_mode & 07777) == 0;
+    // After the owner: a change of owner may clear the set-user-ID and set-group-ID bits. Before
+    // the access list, which is kept in step with the mode.
+    return ::fchmod(fd, old.st_mode & 07777) == 0 && copy_extended_attributes(path, fd);
+}
+
+// What the disk holds once the new file has its name: the rename moved its change time.
+DiskSnapshot renamedSnapshot(const QString &path, const struct stat &ours, quint64 sum)
+{
+    struct stat now {
+    };
+    const bool stillOurs =
+        ::stat(QFile::encodeName(path).constData(), &now) == 0 && sameFile(now, ours);
+    return snapshot_of(stillOurs ? now : ours, sum);
 }
 
 // A new file with the bytes, renamed over the old one once every byte is down. Unbuffered,
 // because QSaveFile::commit() ignores a failure to flush its buffer and would rename a cut-short
-// file over the old one. Nothing when the replace would change who owns the file, or when the
-// folder takes no new file but the file itself may be written: then only an in-place write keeps
-// the file as it was.
-std::optional<WeaponFileResult> replaceAtomically(const QString &path, const QByteArray &bytes,
-                                                  const struct stat *old)
+// file over the old one. Nothing when the replace would change who owns the file or what it
+// carries, or when the folder takes no new file but the file itself may be written: then only an
+// in-place write keeps the file as it was.
+std::optional<WeaponFileResult> replaceAtomically(const QString &path, const SaveSource &source,
+                                                  const struct stat *old, DiskSnapshot *written)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
@@ -88,155 +84,31 @@ std::optional<WeaponFileResult> replaceAtomically(const QString &path, const QBy
             return std::nullopt;
         return cannotWrite(file.errorString());
     }
-    if (old && !takeIdentity(file.handle(), *old)) {
+    if (old && !takeIdentity(path, file.handle(), *old)) {
         file.cancelWriting();
         return std::nullopt;
     }
-    if (!writeAll(file, bytes)) {
-        const QString why = file.errorString();
+    quint64 sum = 0;
+    struct stat ours {
+    };
+    if (const int error = source.writeTo(file.handle(), sum); error != 0) {
         file.cancelWriting();
-        return cannotWrite(why);
+        return cannotWrite(system_error_text(error));
     }
     if (!unchangedKind(path, old)) {
         file.cancelWriting();
         return cannotWrite(QStringLiteral("another program replaced it while it was saved."));
     }
-    if (!file.commit())
+    if (::fstat(file.handle(), &ours) != 0 || !file.commit())
         return cannotWrite(file.errorString());
+    if (written)
+        *written = renamedSnapshot(path, ours, sum);
     return WeaponFileResult{};
 }
 
-// Runs pread or pwrite until size bytes have moved; gives 0, or the errno of the step that failed.
-template <typename Data, typename Call>
-int moveAll(Call call, int fd, Data *data, qint64 size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t step = call(fd, data, size_t(size), offset);
-        if (step < 0 && errno == EINTR)
-            continue;
-        if (step <= 0)
-            return step < 0 ? errno : EIO;
-        data += step;
-        size -= step;
-        offset += step;
-    }
-    return 0;
-}
-
-int writeAt(int fd, const char *data, qint64 size, qint64 offset)
-{
-    return moveAll(::pwrite, fd, data, size, offset);
-}
-
-int readAt(int fd, char *data, qint64 size, qint64 offset)
-{
-    return moveAll(::pread, fd, data, size, offset);
-}
-
-constexpr qint64 kCopyChunk = 1 << 20;
-
-// Copies size bytes from one descriptor to the other, in pieces, so that the memory taken does
-// not grow with the file.
-int copyBytes(int from, int to, qint64 size)
-{
-    QByteArray chunk(std::min(size, kCopyChunk), Qt::Uninitialized);
-    for (qint64 done = 0; done < size; done += chunk.size()) {
-        const qint64 n = std::min<qint64>(chunk.size(), size - done);
-        if (const int error = readAt(from, chunk.data(), n, done); error != 0)
-            return error;
-        if (const int error = writeAt(to, chunk.constData(), n, done); error != 0)
-            return error;
-    }
-    return 0;
-}
-
-// The bytes are written, cut to length, on the disk and read back the same.
-int overwrite(int fd, const QByteArray &bytes)
-{
-    if (const int error = writeAt(fd, bytes.constData(), bytes.size(), 0); error != 0)
-        return error;
-    if (::ftruncate(fd, bytes.size()) != 0 || ::fsync(fd) != 0)
-        return errno;
-    QByteArray back(bytes.size(), Qt::Uninitialized);
-    if (const int error = readAt(fd, back.data(), back.size(), 0); error != 0)
-        return error;
-    return back == bytes ? 0 : EIO;
-}
-
-int restore(int fd, int backup, qint64 size)
-{
-    if (const int error = copyBytes(backup, fd, size); error != 0)
-        return error;
-    return ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0 ? 0 : errno;
-}
-
-// A new, private file for the old bytes: beside the file where the folder allows, so that it
-// stays on the same disk, otherwise in the cache or temporary folder.
-std::unique_ptr<QTemporaryFile> openBackup(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString name = QStringLiteral(".%1.backup-XXXXXX").arg(info.fileName());
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    for (const QString &folder : {info.absolutePath(), cache, QDir::tempPath()}) {
-        if (folder.isEmpty() || !QDir().mkpath(folder))
-            continue;
-        auto backup = std::make_unique<QTemporaryFile>(QDir(folder).filePath(name));
-        if (backup->open())
-            return backup;
-    }
-    return nullptr;
-}
-
-// The old bytes of the open file copied to a backup and on the disk, or why they could not be.
-std::unique_ptr<QTemporaryFile> backUp(const QString &path, int fd, qint64 size, QString &why)
-{
-    std::unique_ptr<QTemporaryFile> backup = openBackup(path);
-    if (!backup) {
-        why = QStringLiteral("no backup of its old bytes could be made.");
-        return nullptr;
-    }
-    int error = copyBytes(fd, backup->handle(), size);
-    if (error == 0 && ::fsync(backup->handle()) != 0)
-        error = errno;
-    if (error != 0) {
-        why = QStringLiteral("no backup of its old bytes could be made: %1")
-                  .arg(system_error_text(error));
-        return nullptr;
-    }
-    return backup;
-}
-
-WeaponFileResult writeInPlace(const QString &path, const QByteArray &bytes, const struct stat &old)
-{
-    const Descriptor file(
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (file.fd() < 0)
-        return cannotWrite(system_error_text(errno));
-    struct stat opened {
-    };
-    if (::fstat(file.fd(), &opened) != 0 || !S_ISREG(opened.st_mode) || !sameFile(opened, old))
-        return cannotWrite(QStringLiteral("another program replaced it while it was saved."));
-    QString why;
-    const std::unique_ptr<QTemporaryFile> backup = backUp(path, file.fd(), opened.st_size, why);
-    if (!backup)
-        return cannotWrite(why);
-    const int error = overwrite(file.fd(), bytes);
-    if (error == 0)
-        return {};
-    why = system_error_text(error);
-    if (restore(file.fd(), backup->handle(), opened.st_size) != 0) {
-        // Left where it is, for the user to recover the file from.
-        backup->setAutoRemove(false);
-        return cannotWrite(
-            QStringLiteral("%1. Its old bytes could not be put back; they are in %2.")
-                .arg(why, QDir::toNativeSeparators(backup->fileName())));
-    }
-    return cannotWrite(why);
-}
-
-} // namespace
-
-WeaponFileResult write_file_carefully(const QString &path, const QByteArray &bytes)
+// backUp false: the bytes come from the backup of an unfinished save, which keeps them safe.
+WeaponFileResult writeCarefully(const QString &path, const SaveSource &source, bool backUp,
+                                DiskSnapshot *written)
 {
     if (path.isEmpty())
         return cannotWrite(QStringLiteral("no file name was given."));
@@ -245,16 +117,93 @@ WeaponFileResult write_file_carefully(const QString &path, const QByteArray &byt
     if (::stat(QFile::encodeName(path).constData(), &old) != 0) {
         if (errno != ENOENT)
             return cannotWrite(system_error_text(errno));
-        return replaceAtomically(path, bytes, nullptr).value();
+        return replaceAtomically(path, source, nullptr, written).value();
     }
     if (!S_ISREG(old.st_mode))
         return notAFile(old.st_mode);
     // A new file under the name would leave the other names holding the old bytes.
     if (old.st_nlink == 1) {
-        if (std::optional<WeaponFileResult> replaced = replaceAtomically(path, bytes, &old))
+        if (std::optional<WeaponFileResult> replaced =
+                replaceAtomically(path, source, &old, written))
             return *replaced;
     }
-    return writeInPlace(path, bytes, old);
+    return write_in_place(path, source, old, backUp, written);
+}
+
+// The backup's bytes, refused unless it is a regular file.
+int openBackup(const QString &backup, struct stat &info)
+{
+    const int fd = ::open(QFile::encodeName(backup).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+WeaponFileResult write_file_carefully(const QString &path, const QByteArray &bytes,
+                                      DiskSnapshot *written)
+{
+    return writeCarefully(path, SaveSource(bytes), true, written);
+}
+
+WeaponFileResult write_file_carefully(const QString &path, const QFileDevice &source,
+                                      DiskSnapshot *written)
+{
+    struct stat info {
+    };
+    if (source.handle() < 0 || ::fstat(source.handle(), &info) != 0)
+        return cannotWrite(QStringLiteral("the new content could not be read."));
+    return writeCarefully(path, SaveSource(source.handle(), info.st_size), true, written);
+}
+
+QString unfinished_save_backup(const QString &path)
+{
+    for (const QString &backup : save_backup_locations(path)) {
+        if (QFileInfo(backup).isFile())
+            return backup;
+    }
+    return {};
+}
+
+WeaponFileResult restore_unfinished_save(const QString &path)
+{
+    const QString backup = unfinished_save_backup(path);
+    if (backup.isEmpty())
+        return {};
+    struct stat info {
+    };
+    const Descriptor file(openBackup(backup, info));
+    if (file.fd() < 0) {
+        return {WeaponFileStatus::CannotRead, 0,
+                QStringLiteral("The backup %1 cannot be read: %2")
+                    .arg(QDir::toNativeSeparators(backup), system_error_text(errno))};
+    }
+    if (WeaponFileResult restored =
+            writeCarefully(path, SaveSource(file.fd(), info.st_size), false, nullptr);
+        !restored) {
+        restored.reason +=
+            QStringLiteral(" The backup stays in %1.").arg(QDir::toNativeSeparators(backup));
+        return restored;
+    }
+    return drop_unfinished_save(path);
+}
+
+WeaponFileResult drop_unfinished_save(const QString &path)
+{
+    const QString backup = unfinished_save_backup(path);
+    if (backup.isEmpty())
+        return {};
+    if (::unlink(QFile::encodeName(backup).constData()) != 0) {
+        return cannotWrite(QStringLiteral("its backup %1 cannot be removed: %2")
+                               .arg(QDir::toNativeSeparators(backup), system_error_text(errno)));
+    }
+    sync_folder(QFileInfo(backup).absolutePath());
+    return {};
 }
 
 void ignore_file_size_signal()

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,9 +36,29 @@ WeaponFileResult refusal(const struct stat &info)
     return {};
 }
 
+constexpr qint64 kSecond = 1'000'000'000;
+
 qint64 nanoseconds(const struct timespec &time)
 {
-    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    return qint64(time.tv_sec) * kSecond + time.tv_nsec;
+}
+
+qint64 now()
+{
+    struct timespec time {
+    };
+    ::clock_gettime(CLOCK_REALTIME, &time);
+    return nanoseconds(time);
+}
+
+// Whether a later change of the file must move its change time past the one in the snapshot:
+// so when the file system's clock had ticked on before the snapshot was taken. A file system
+// that keeps whole seconds (or two, as FAT does) is given two; the others tick in milliseconds.
+bool timesTell(const DiskSnapshot &disk)
+{
+    const bool wholeSeconds = disk.changed % kSecond == 0 && disk.modified % kSecond == 0;
+    const qint64 tick = wholeSeconds ? 2 * kSecond : kSecond / 20;
+    return disk.taken - disk.changed >= tick;
 }
 
 // Reads until the end of the file, but never more than one byte past the limit, so that a file
@@ -60,6 +81,35 @@ int readAll(int fd, qint64 expected, QByteArray &bytes)
     }
     bytes.resize(got);
     return 0;
+}
+
+// Runs pread or pwrite until size bytes have moved; gives 0, or the errno of the step that failed.
+template <typename Data, typename Call>
+int moveAll(Call call, int fd, Data *data, qint64 size, qint64 offset)
+{
+    while (size > 0) {
+        const ssize_t step = call(fd, data, size_t(size), offset);
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step <= 0)
+            return step < 0 ? errno : EIO;
+        data += step;
+        size -= step;
+        offset += step;
+    }
+    return 0;
+}
+
+// A regular file at path, opened for reading without following a FIFO into a wait.
+int openRegular(const QString &path, struct stat &info)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -87,7 +137,58 @@ QString special_file_kind(unsigned mode)
 
 QString system_error_text(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
-quint64 bytes_checksum(QByteArrayView bytes) { return qHash(bytes, 0); }
+quint64 bytes_checksum(QByteArrayView bytes)
+{
+    quint64 sum = 0;
+    for (qsizetype at = 0; at < bytes.size(); at += kFilePiece)
+        sum = piece_checksum(bytes.sliced(at, std::min(kFilePiece, bytes.size() - at)), sum);
+    return sum;
+}
+
+quint64 piece_checksum(QByteArrayView piece, quint64 before) { return qHash(piece, before); }
+
+int file_checksum(int fd, qint64 size, quint64 &sum)
+{
+    sum = 0;
+    QByteArray piece(std::min<qint64>(size, kFilePiece), Qt::Uninitialized);
+    for (qint64 at = 0; at < size; at += piece.size()) {
+        const qint64 n = std::min<qint64>(piece.size(), size - at);
+        if (const int error = read_at(fd, piece.data(), n, at); error != 0)
+            return error;
+        sum = piece_checksum(QByteArrayView(piece).first(n), sum);
+    }
+    return 0;
+}
+
+int read_at(int fd, char *data, qint64 size, qint64 offset)
+{
+    return moveAll(::pread, fd, data, size, offset);
+}
+
+int write_at(int fd, const char *data, qint64 size, qint64 offset)
+{
+    return moveAll(::pwrite, fd, data, size, offset);
+}
+
+int sync_folder(const QString &folder)
+{
+    const Descriptor dir(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd() < 0)
+        return errno;
+    return ::fsync(dir.fd()) == 0 ? 0 : errno;
+}
+
+DiskSnapshot snapshot_of(const struct stat &info, quint64 checksum)
+{
+    return {info.st_size,
+            nanoseconds(info.st_mtim),
+            nanoseconds(info.st_ctim),
+            quint64(info.st_ino),
+            quint64(info.st_dev),
+            checksum,
+            now()};
+}
 
 WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskSnapshot &disk)
 {
@@ -116,31 +217,44 @@ WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskS
         info.st_size = kMaxWeaponFileBytes + 1;
         return refusal(info);
     }
-    disk = {bytes.size(), nanoseconds(info.st_mtim), bytes_checksum(bytes)};
+    // Its times after the read, so that a change made while it was read shows as one.
+    if (::fstat(file.fd(), &info) != 0)
+        return cannotRead(errno);
+    disk = snapshot_of(info, bytes_checksum(bytes));
     return {};
-}
-
-qint64 modification_time(const QString &path)
-{
-    struct stat info {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? nanoseconds(info.st_mtim) : 0;
 }
 
 DiskSnapshot disk_snapshot(const QString &path)
 {
     struct stat info {
     };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    const Descriptor file(openRegular(path, info));
+    if (file.fd() < 0)
         return {};
-    // Too large to be ours: its size alone tells it from anything we read or wrote.
-    if (info.st_size > kMaxWeaponFileBytes)
-        return {info.st_size, nanoseconds(info.st_mtim), 0};
-    QByteArray bytes;
-    DiskSnapshot disk;
-    if (!read_regular_file(path, bytes, disk))
+    DiskSnapshot disk = snapshot_of(info, 0);
+    // The bytes matter only where the times cannot tell a change; a large archive is not read.
+    if (!timesTell(disk) && file_checksum(file.fd(), info.st_size, disk.checksum) != 0)
         return {};
     return disk;
 }
 
-bool disk_changed(const WeaponOrigin &origin) { return disk_snapshot(origin.path) != origin.disk; }
+bool disk_changed(const WeaponOrigin &origin)
+{
+    const DiskSnapshot &known = origin.disk;
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(origin.path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    const DiskSnapshot now = snapshot_of(info, 0);
+    if (now.size != known.size || now.modified != known.modified || now.inode != known.inode ||
+        now.device != known.device)
+        return true;
+    if (now.changed == known.changed && timesTell(known))
+        return false;
+    // Only the status changed (a new link, a mode, or a write with its time put back), or too
+    // soon after our own read or write for the times to tell: the bytes decide.
+    const Descriptor file(openRegular(origin.path, info));
+    quint64 sum = 0;
+    return file.fd() < 0 || file_checksum(file.fd(), info.st_size, sum) != 0 ||
+           sum != known.checksum;
+}

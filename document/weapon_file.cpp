@@ -48,6 +48,15 @@ WeaponFileResult firstUnwritable(const WeaponTree &tree)
     return {};
 }
 
+// Open refuses a file past the limit, so a save that made one would lock the user out of it.
+WeaponFileResult tooLargeToOpen(qsizetype size)
+{
+    return failure(WeaponFileStatus::TooLarge,
+                   QStringLiteral("The file would be %1 bytes, more than the 16 MiB a weapon file "
+                                  "can hold, and could not be opened again.")
+                       .arg(size));
+}
+
 // The line and what follows it: up to the first CR, then past that CR and an LF right behind it.
 std::pair<QByteArrayView, QByteArrayView> splitAtLineEnd(QByteArrayView all)
 {
@@ -193,6 +202,8 @@ WeaponFileResult weapon_file_bytes(const WeaponTree &tree, QByteArrayView rest, 
 {
     if (WeaponFileResult encoded = weapon_line(tree, out); !encoded)
         return encoded;
+    if (out.size() + rest.size() > kMaxWeaponFileBytes)
+        return tooLargeToOpen(out.size() + rest.size());
     out.append(rest);
     return {};
 }
@@ -202,7 +213,7 @@ WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path)
     if (path.isEmpty())
         return {};
     QByteArray line;
-    if (WeaponFileResult encoded = weapon_line(tree, line); !encoded)
+    if (WeaponFileResult encoded = weapon_file_bytes(tree, {}, line); !encoded)
         return encoded;
     return write_file_carefully(path, line);
 }
@@ -220,8 +231,5 @@ WeaponFileResult save_weapon(const WeaponTree &tree, WeaponOrigin &origin)
     QByteArray bytes;
     if (WeaponFileResult encoded = weapon_file_bytes(tree, origin.rest, bytes); !encoded)
         return encoded;
-    if (WeaponFileResult written = write_file_carefully(origin.path, bytes); !written)
-        return written;
-    origin.disk = {bytes.size(), modification_time(origin.path), bytes_checksum(bytes)};
-    return {};
+    return write_file_carefully(origin.path, bytes, &origin.disk);
 }

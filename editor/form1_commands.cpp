@@ -11,6 +11,7 @@
 #include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "editor/unfinished_save_question.h"
 #include "weapons/archive_weapon.h"
 
 #include <QApplication>
@@ -32,6 +33,8 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
+    if (!settle_unfinished_save(this, path))
+        return false;
     WeaponFileResult result = m_document->openFile(path);
     if (const QString why = name_not_utf8(path); !result && !why.isEmpty())
         result.reason = why;

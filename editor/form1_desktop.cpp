@@ -59,8 +59,8 @@ void Form1::refreshRecentMenu()
 
 void Form1::rememberRecent(const QString &path)
 {
-    RecentFiles().add(path);
-    refreshRecentMenu();
+    if (RecentFiles().add(path))
+        refreshRecentMenu();
 }
 
 void Form1::mnuRecent_Click(const QString &path)

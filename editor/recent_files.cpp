@@ -48,12 +48,18 @@ QStringList RecentFiles::paths() const
     return paths.mid(0, kLimit);
 }
 
-void RecentFiles::add(const QString &path)
+bool RecentFiles::add(const QString &path)
 {
-    QStringList paths = this->paths();
+    const QStringList before = this->paths();
+    QStringList paths = before;
     paths.removeAll(full_path(path));
     paths.prepend(full_path(path));
-    store(paths.mid(0, kLimit));
+    paths = paths.mid(0, kLimit);
+    // Every Save lands here; the settings file is rewritten only when the list really moves.
+    if (paths == before)
+        return false;
+    store(paths);
+    return true;
 }
 
 void RecentFiles::remove(const QString &path)

@@ -11,8 +11,9 @@ public:
     static constexpr int kLimit = 8;
 
     QStringList paths() const;
-    // Puts path first; its older entry and any beyond the limit drop off.
-    void add(const QString &path);
+    // Puts path first; its older entry and any beyond the limit drop off. False when it was
+    // first already, and nothing was written.
+    bool add(const QString &path);
     void remove(const QString &path);
 
 private:

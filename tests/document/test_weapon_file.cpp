@@ -295,6 +295,12 @@ private slots:
         QTest::newRow("device at the path")
             << "device"
             << "H" << false << S::NotAFile << 0 << "character device";
+        QTest::newRow("one byte past what Open reads")
+            << w << "H|a|" + QString(kMaxWeaponFileBytes - 5, u'x') << false << S::TooLarge << 0
+            << "16 MiB";
+        QTest::newRow("an archive's entry, which only the archive writer may save")
+            << "archive entry"
+            << "H|a|2" << false << S::CannotWrite << 0 << "archive";
         QTest::newRow("empty tree") << w << "" << false << S::Empty << 0 << "";
         QTest::newRow("header-only line emptied, which Open would refuse")
             << w << "-" << false << S::Empty << 1 << "empty";
@@ -326,7 +332,11 @@ private slots:
         getrlimit(RLIMIT_FSIZE, &was);
         const rlimit limit{1024, was.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const WeaponFileResult result = save_weapon(tree, dir.filePath(target));
+        // The archive is the file at the path, which a plain save must never write over.
+        WeaponOrigin origin{dir.filePath(target), QString(), {}, {}};
+        if (target == "archive entry")
+            origin = {path, QStringLiteral("weapons/weapon.txt"), {}, {}};
+        const WeaponFileResult result = save_weapon(tree, origin);
         setrlimit(RLIMIT_FSIZE, &was);
         QCOMPARE(result.status, status);
         QCOMPARE(result.node, named);

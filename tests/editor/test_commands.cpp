@@ -3,6 +3,7 @@
 #include "document/careful_save.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 using namespace window_driver;
 
 static QByteArray weapon_line(int pairs)
@@ -52,6 +53,45 @@ private slots:
         QCOMPARE(bytes_of(w.path), overwritten ? QByteArray("H\\k\\v\r\n") : other);
         // Once overwritten, the file is ours again; cancelled, the next Save asks again.
         QCOMPARE(w.tool(3, {"Cancel"}).size(), overwritten ? 0 : 1);
+    }
+
+    // A save in place (the file has a second name) failed, and so did putting the old bytes
+    // back: the backup stays, is named, and the next Open of the file offers it.
+    void open_offers_the_backup_of_an_unfinished_save_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("restore") << "Restore" << true << true;
+        QTest::newRow("keep the file as it is") << "Keep File As It Is" << false << true;
+        QTest::newRow("cancel") << "Cancel" << false << false;
+    }
+    void open_offers_the_backup_of_an_unfinished_save()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, restored);
+        QFETCH(bool, opened);
+        const QByteArray old = "H\\k\\v\r\n";
+        OpenWindow w(old);
+        const QByteArray other = QFile::encodeName(w.dir.filePath("other"));
+        QVERIFY(::link(QFile::encodeName(w.path).constData(), other.constData()) == 0);
+        w.form.tree().setText(3, "new");
+        set_in_place_probe(
+            [](InPlaceStep step) { return step == InPlaceStep::BackupOnDisk ? 0 : EIO; });
+        const QStringList failed = w.tool(3);
+        set_in_place_probe(nullptr);
+        const QString backup = unfinished_save_backup(w.path);
+        QVERIFY(!backup.isEmpty());
+        QVERIFY2(failed.size() == 1 && failed[0].contains(QDir::toNativeSeparators(backup)),
+                 qPrintable(failed.join(" | ")));
+        const QByteArray left = bytes_of(w.path);
+        const QStringList seen = w.tool(1, {w.path, answer});
+        QVERIFY2(seen.size() == 2 && seen[1].contains("may not have finished") &&
+                     seen[1].contains(QDir::toNativeSeparators(backup)),
+                 qPrintable(seen.join(" | ")));
+        QCOMPARE(bytes_of(w.path), restored ? old : left);
+        QCOMPARE(QFileInfo::exists(backup), !opened);
+        QCOMPARE(w.form.tree().text(3), restored ? "v" : "new");
     }
 
     void open_edit_new_key_save_and_exit()
