@@ -61,8 +61,9 @@ protected:
         QDialog::keyPressEvent(event);
     }
 
-    // Some window managers offer to minimize any dialog whatever it asks for, and a hidden
-    // About window would leave its owner waiting for it: it comes straight back instead.
+    // Some window managers put a minimize box on every dialog whatever its hints say, and
+    // minimizing a modal window there takes its owner down with it, the owner still waiting for
+    // the hidden window: it comes straight back, and its owner with it.
     void changeEvent(QEvent *event) override
     {
         QDialog::changeEvent(event);
@@ -165,6 +166,8 @@ void Form2::Show(QWidget *owner)
     m_window->setWindowTitle(QStringLiteral("About Armsmith"));
     m_window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                              Qt::WindowCloseButtonHint);
+    // Equal smallest and largest sizes are what window managers read to take the maximize box
+    // away; the flags alone do not do it.
     m_window->setFixedSize(twips_to_pixels(kClientWidth), twips_to_pixels(kClientHeight));
     QPushButton *close = build_controls(m_window);
     QObject::connect(close, &QPushButton::clicked, m_window, [this] { Command1_Click(); });

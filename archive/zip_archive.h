@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class ZipBytes;
 struct ZipLayout;
@@ -105,3 +106,7 @@ using ArchiveProgress = std::function<bool(qint64 done, qint64 total)>;
 // first entry and the archive's comment.
 ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
                             QByteArray &rewritten, const ArchiveProgress &progress = {});
+// The same for several entries at once, in one pass over the archive.
+ArchiveResult rewrite_entries(const QString &archive,
+                              const QList<std::pair<QString, QByteArray>> &replacements,
+                              QByteArray &rewritten, const ArchiveProgress &progress = {});

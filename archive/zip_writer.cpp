@@ -180,17 +180,27 @@ bool rewrittenTail(QByteArray &tail, qint64 tailStart, const ZipLayout &layout, 
     return true;
 }
 
+// One entry to replace: its record, where its old bytes end, and what goes in their place.
+struct Edit {
+    const ZipRecord *record = nullptr;
+    qint64 spanEnd = 0; // where the next entry, or the central directory, begins
+    Written written;
+    qint64 newStart = 0;
+};
+
 struct Rewrite {
     const ZipBytes &old;
     ZipLayout &layout;
-    const ZipRecord &edited;
-    qint64 spanEnd = 0; // where the next entry, or the central directory, begins
+    QList<Edit> edits; // in the order they lie in the archive
     QByteArray &out;
     const ArchiveProgress &progress;
     qint64 done = 0;
     bool stoppedByUser = false;
 
-    ArchiveResult run(const Written &written);
+    ArchiveResult run();
+    ArchiveResult copyEntries(QList<std::pair<qint64, qint64>> &shifts);
+    ArchiveResult copyCentral(const QList<std::pair<qint64, qint64>> &shifts,
+                              qint64 &centralGrowth);
     bool copyRange(qint64 offset, qint64 count, QByteArray &to);
     ArchiveResult stopped() const;
 };
@@ -222,41 +232,92 @@ ArchiveResult Rewrite::stopped() const
     return cannotWrite(QStringLiteral("its old bytes could not be read again."));
 }
 
-ArchiveResult Rewrite::run(const Written &written)
+// The entries up to the central directory, each replaced one in its place; shifts says, for
+// each, where its old bytes began and how far everything after it has moved.
+ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
 {
-    const qint64 start = qint64(edited.localOffset);
-    QByteArray local(qsizetype(edited.dataOffset - edited.localOffset), Qt::Uninitialized);
-    if (!old.readAt(start, local.data(), local.size()) || start >= qint64(kMost32))
-        return cannotWrite(QStringLiteral("the entry lies beyond 4 GiB."));
-    local = rewrittenHeader(local, kLocalSize, written);
-    const qint64 delta = local.size() + written.packed.size() - (spanEnd - start);
-    const qint64 centralStart = qint64(layout.centralOffset);
-    if (!copyRange(0, start, out))
-        return stopped();
-    out += local + written.packed;
-    if (!copyRange(spanEnd, centralStart - spanEnd, out))
-        return stopped();
-    qint64 centralOld = 0;
-    qint64 centralNew = 0;
-    for (ZipRecord &record : layout.records) {
-        centralOld += record.central.size();
-        if (&record == &edited) {
-            record.central = rewrittenHeader(record.central, kCentralSize, written);
-            // Its zip64 field is gone, so the offset goes back into the plain one.
-            put32(record.central, record.offsetAt, quint32(start));
-        } else if (qint64(record.localOffset) > start && !moveOffset(record, delta))
+    qint64 at = 0;
+    qint64 delta = 0;
+    for (Edit &edit : edits) {
+        const qint64 start = qint64(edit.record->localOffset);
+        QByteArray local(qsizetype(edit.record->dataOffset - edit.record->localOffset),
+                         Qt::Uninitialized);
+        if (!old.readAt(start, local.data(), local.size()) || start >= qint64(kMost32))
+            return cannotWrite(QStringLiteral("the entry lies beyond 4 GiB."));
+        local = rewrittenHeader(local, kLocalSize, edit.written);
+        if (!copyRange(at, start - at, out))
+            return stopped();
+        edit.newStart = start + delta;
+        if (edit.newStart >= qint64(kMost32))
             return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
-        centralNew += record.central.size();
+        out += local + edit.written.packed;
+        delta += local.size() + edit.written.packed.size() - (edit.spanEnd - start);
+        shifts.append({start, delta});
+        at = edit.spanEnd;
+    }
+    if (!copyRange(at, qint64(layout.centralOffset) - at, out))
+        return stopped();
+    return {};
+}
+
+ArchiveResult Rewrite::copyCentral(const QList<std::pair<qint64, qint64>> &shifts,
+                                   qint64 &centralGrowth)
+{
+    for (ZipRecord &record : layout.records) {
+        const qint64 before = record.central.size();
+        const auto edit = std::find_if(edits.cbegin(), edits.cend(),
+                                       [&](const Edit &e) { return e.record == &record; });
+        if (edit != edits.cend()) {
+            record.central = rewrittenHeader(record.central, kCentralSize, edit->written);
+            // Its zip64 field is gone, so the offset goes back into the plain one.
+            put32(record.central, record.offsetAt, quint32(edit->newStart));
+        } else {
+            qint64 delta = 0;
+            for (const auto &[start, shift] : shifts) {
+                if (qint64(record.localOffset) > start)
+                    delta = shift;
+            }
+            if (delta != 0 && !moveOffset(record, delta))
+                return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
+        }
+        centralGrowth += record.central.size() - before;
         out += record.central;
     }
+    return {};
+}
+
+ArchiveResult Rewrite::run()
+{
+    QList<std::pair<qint64, qint64>> shifts;
+    if (ArchiveResult copied = copyEntries(shifts); !copied)
+        return copied;
+    const qint64 delta = shifts.isEmpty() ? 0 : shifts.back().second;
+    const qint64 centralStart = qint64(layout.centralOffset);
+    qint64 centralOld = 0;
+    for (const ZipRecord &record : std::as_const(layout.records))
+        centralOld += record.central.size();
+    qint64 centralGrowth = 0;
+    if (ArchiveResult copied = copyCentral(shifts, centralGrowth); !copied)
+        return copied;
     const qint64 tailStart = centralStart + centralOld;
     QByteArray tail;
     if (!copyRange(tailStart, old.size() - tailStart, tail))
         return stopped();
-    if (!rewrittenTail(tail, tailStart, layout, delta, centralNew - centralOld))
+    if (!rewrittenTail(tail, tailStart, layout, delta, centralGrowth))
         return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
     out += tail;
     return {};
+}
+
+// Where the bytes of the entry at record end: at the next entry, or at the central directory.
+qint64 spanEndOf(const ZipLayout &layout, const ZipRecord &edited)
+{
+    qint64 spanEnd = qint64(layout.centralOffset);
+    for (const ZipRecord &record : layout.records) {
+        if (record.localOffset > edited.localOffset)
+            spanEnd = std::min(spanEnd, qint64(record.localOffset));
+    }
+    return spanEnd;
 }
 
 } // namespace
@@ -264,34 +325,47 @@ ArchiveResult Rewrite::run(const Written &written)
 ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
                             QByteArray &rewritten, const ArchiveProgress &progress)
 {
+    return rewrite_entries(archive, {{name, bytes}}, rewritten, progress);
+}
+
+ArchiveResult rewrite_entries(const QString &archive,
+                              const QList<std::pair<QString, QByteArray>> &replacements,
+                              QByteArray &rewritten, const ArchiveProgress &progress)
+{
     rewritten.clear();
     ArchiveResult result;
     const std::unique_ptr<ZipBytes> old = open_zip_file(archive, result);
     ZipLayout layout;
     if (!old || !(result = read_zip_layout(*old, layout)))
         return result;
-    const auto found =
-        std::find_if(layout.entries.cbegin(), layout.entries.cend(),
-                     [&](const ArchiveEntry &e) { return e.nameReadable && e.name == name; });
-    const ArchiveEntry *entry = found == layout.entries.cend() ? nullptr : &*found;
-    if (result = writable(entry, name); !result)
-        return result;
-    const Written written = pack(bytes, entry->method);
-    if (written.packed.isEmpty() && !bytes.isEmpty())
-        return cannotWrite(QStringLiteral("its entry could not be packed."));
-    const ZipRecord &edited = layout.records[qsizetype(entry->index)];
-    qint64 spanEnd = qint64(layout.centralOffset);
-    for (const ZipRecord &record : layout.records) {
-        if (record.localOffset > edited.localOffset)
-            spanEnd = std::min(spanEnd, qint64(record.localOffset));
+    QList<Edit> edits;
+    qint64 grown = 0;
+    for (const auto &[name, bytes] : replacements) {
+        const auto found = std::find_if(
+            layout.entries.cbegin(), layout.entries.cend(),
+            [&name = name](const ArchiveEntry &e) { return e.nameReadable && e.name == name; });
+        const ArchiveEntry *entry = found == layout.entries.cend() ? nullptr : &*found;
+        if (result = writable(entry, name); !result)
+            return result;
+        Edit edit;
+        edit.written = pack(bytes, entry->method);
+        if (edit.written.packed.isEmpty() && !bytes.isEmpty())
+            return cannotWrite(QStringLiteral("its entry could not be packed."));
+        edit.record = &layout.records[qsizetype(entry->index)];
+        edit.spanEnd = spanEndOf(layout, *edit.record);
+        grown += edit.written.packed.size();
+        edits << edit;
     }
-    rewritten.reserve(qsizetype(old->size() + written.packed.size()));
-    Rewrite rewrite{*old, layout, edited, spanEnd, rewritten, progress};
+    std::sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) {
+        return a.record->localOffset < b.record->localOffset;
+    });
+    rewritten.reserve(qsizetype(old->size() + grown));
+    Rewrite rewrite{*old, layout, std::move(edits), rewritten, progress};
     // The run is framed by a report of nothing done and one of everything done, whatever
     // becomes of it, so that whoever shows the progress knows when to stop showing it.
     if (progress && !progress(0, old->size()))
         return cancelled();
-    result = rewrite.run(written);
+    result = rewrite.run();
     if (progress)
         progress(old->size(), old->size());
     if (!result)

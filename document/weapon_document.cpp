@@ -49,6 +49,20 @@ WeaponFileResult WeaponDocument::openFile(const QString &path)
     return open(std::make_unique<WeaponFileSource>(path));
 }
 
+void WeaponDocument::adopt(std::unique_ptr<WeaponSource> source, WeaponTree &loaded,
+                           WeaponOrigin origin)
+{
+    m_source = std::move(source);
+    take(loaded, std::move(origin));
+}
+
+void WeaponDocument::noteSaved(const DiskSnapshot &disk)
+{
+    m_origin.disk = disk;
+    setModified(false);
+    emit saved();
+}
+
 WeaponFileResult WeaponDocument::revert()
 {
     if (!m_source)

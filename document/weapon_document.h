@@ -41,6 +41,12 @@ public:
     // Replaces the document with the weapon at source. On failure nothing changes.
     WeaponFileResult open(std::unique_ptr<WeaponSource> source);
     WeaponFileResult openFile(const QString &path);
+    // Makes a tree built from source's bytes the document, as open() would, for a caller that
+    // has read those bytes already (a table sorting a folder's files into weapons and others).
+    void adopt(std::unique_ptr<WeaponSource> source, WeaponTree &loaded, WeaponOrigin origin);
+    // Notes that the document was written by other means (the changed entries of an archive go
+    // back in one rewrite of it), and what the disk now holds.
+    void noteSaved(const DiskSnapshot &disk);
     // Whether the disk no longer holds what we last read or wrote there.
     bool changedOnDisk() const;
     // Writes the document back where it came from. With DiskCheck::Refuse a file that another

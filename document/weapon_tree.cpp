@@ -100,6 +100,14 @@ NodeKind WeaponTree::kind(NodeIndex index) const
     return at(parent).parent == 0 ? NodeKind::Key : NodeKind::Value;
 }
 
+NodeIndex WeaponTree::keyNode(const QString &key) const
+{
+    const auto it = m_keys.constFind(key);
+    if (it == m_keys.constEnd() || *it == 0 || kind(*it) != NodeKind::Key)
+        return 0;
+    return *it;
+}
+
 NodeIndex WeaponTree::resolve(const Relative &relative, bool &found) const
 {
     found = true;

@@ -107,6 +107,8 @@ public:
     NodeIndex count() const { return static_cast<NodeIndex>(m_nodes.size()); }
     bool contains(NodeIndex index) const { return index >= 1 && index <= count(); }
     bool hasKey(const QString &key) const { return m_keys.contains(key); }
+    // The key node named key, or 0 when no key (the header aside) has that name.
+    NodeIndex keyNode(const QString &key) const;
     const QString &text(NodeIndex index) const { return at(index).text; }
     std::optional<QString> key(NodeIndex index) const;
     qint16 image(NodeIndex index) const { return at(index).image; }

@@ -36,6 +36,39 @@ void add_toolkit_options(QCommandLineParser &parser)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
 }
 
+struct TableOptions {
+    const QCommandLineOption &table, &exportCsv, &output, &importCsv, &dryRun;
+};
+
+QString absolute(const QString &path) { return QFileInfo(path).absoluteFilePath(); }
+
+void readTableCommand(const QCommandLineParser &parser, const TableOptions &options,
+                      CommandLine &command)
+{
+    const QStringList positional = parser.positionalArguments();
+    const int wanted = parser.isSet(options.importCsv) ? 1 : 0;
+    if ((parser.isSet(options.table) ? 1 : 0) + (parser.isSet(options.exportCsv) ? 1 : 0) +
+            (parser.isSet(options.importCsv) ? 1 : 0) >
+        1) {
+        command.error = QStringLiteral("--table, --export-csv and --import-csv go one at a time.");
+    } else if (positional.size() != wanted) {
+        command.error = wanted ? QStringLiteral("--import-csv FILE needs the folder or archive "
+                                                "to import into after it.")
+                               : QStringLiteral("A weapon file cannot be opened together with "
+                                                "a table.");
+    } else if (parser.isSet(options.table)) {
+        command.table = absolute(parser.value(options.table));
+    } else if (parser.isSet(options.exportCsv)) {
+        command.exportCsv = absolute(parser.value(options.exportCsv));
+        if (parser.isSet(options.output))
+            command.output = absolute(parser.value(options.output));
+    } else {
+        command.importCsv = absolute(parser.value(options.importCsv));
+        command.importInto = absolute(positional.front());
+        command.dryRun = parser.isSet(options.dryRun);
+    }
+}
+
 } // namespace
 
 CommandLine read_command_line(const QStringList &arguments)
@@ -47,6 +80,27 @@ CommandLine read_command_line(const QStringList &arguments)
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The weapon file to open."),
                                  QStringLiteral("[FILE]"));
+    const QCommandLineOption table(QStringLiteral("table"),
+                                   QStringLiteral("Opens every weapon of a folder or an archive "
+                                                  "side by side in a table."),
+                                   QStringLiteral("PATH"));
+    const QCommandLineOption exportCsv(
+        QStringLiteral("export-csv"),
+        QStringLiteral("Writes every weapon of a folder or an archive as CSV, without a window."),
+        QStringLiteral("SOURCE"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Where --export-csv writes (standard output "
+                                                   "by default)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption importCsv(
+        QStringLiteral("import-csv"),
+        QStringLiteral("Takes the values of a CSV file into the weapons of SOURCE (given after "
+                       "it) and saves them, without a window."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("With --import-csv: only says what would "
+                                                   "change."));
+    parser.addOptions({table, exportCsv, output, importCsv, dryRun});
     CommandLine command;
     if (!parser.parse(arguments)) {
         command.error = parser.errorText();
@@ -58,6 +112,8 @@ CommandLine read_command_line(const QStringList &arguments)
     } else if (parser.isSet(version)) {
         command.answer = QCoreApplication::applicationName() + u' ' +
                          QCoreApplication::applicationVersion() + u'\n';
+    } else if (parser.isSet(exportCsv) || parser.isSet(importCsv) || parser.isSet(table)) {
+        readTableCommand(parser, {table, exportCsv, output, importCsv, dryRun}, command);
     } else if (parser.positionalArguments().size() > 1) {
         command.error =
             QStringLiteral("Only one weapon file can be opened at a time; %1 were given.")

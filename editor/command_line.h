@@ -8,6 +8,16 @@ struct CommandLine {
     QString file;   // absolute, or empty to start with no document
     QString answer; // help or version text, to print instead of starting
     QString error;  // why the command line cannot be followed
+    QString table;  // a folder or an archive to open as a table
+    // The CSV commands for scripts: export the table of exportCsv (to output, or standard
+    // output), or import importCsv into the table of importInto.
+    QString exportCsv;
+    QString output;
+    QString importCsv;
+    QString importInto;
+    bool dryRun = false;
+
+    bool runsWithoutWindow() const { return !exportCsv.isEmpty() || !importCsv.isEmpty(); }
 };
 
 // The program's name and version, and the desktop entry its windows belong to.

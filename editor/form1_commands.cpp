@@ -8,10 +8,10 @@
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
 #include "editor/file_name_check.h"
-#include "editor/message_box.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
 #include "editor/unfinished_save_question.h"
+#include "ui/message_box.h"
 #include "weapons/archive_weapon.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "editor/form1.h"
 
 #include "editor/file_drop.h"
-#include "editor/message_box.h"
+#include "ui/message_box.h"
 #include "editor/recent_files.h"
 
 #include <QDir>

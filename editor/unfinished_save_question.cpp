@@ -2,7 +2,7 @@
 
 #include "document/careful_save.h"
 #include "editor/form1.h"
-#include "editor/message_box.h"
+#include "ui/message_box.h"
 
 #include <QDir>
 

@@ -125,14 +125,20 @@ private slots:
         }));
     }
 
-    // A window manager may minimize it whatever it asks for; it must not stay hidden while its
-    // owner waits for it.
-    void comes_back_when_minimized()
+    // Only a close box: the window asks for no minimize and no maximize box, and it cannot be
+    // resized, which is what takes the maximize box away. A window manager may minimize it
+    // whatever it asks for; it must not stay hidden while its owner waits for it.
+    void frame()
     {
         Form2 about;
         QWidget main;
         main.show();
         QVERIFY(show_about(about, main, [](QDialog *window) {
+            const Qt::WindowFlags flags = window->windowFlags();
+            QCOMPARE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+                     Qt::WindowFlags(Qt::WindowCloseButtonHint));
+            QCOMPARE(window->minimumSize(), window->maximumSize());
             window->showMinimized();
             QTRY_VERIFY(!window->isMinimized() && window->isVisible());
         }));

@@ -344,6 +344,7 @@ private slots:
         QTest::newRow("a folder that takes no new file") << Keep::ReadOnlyFolder;
         QTest::newRow("mode 0444") << Keep::ReadOnlyMode;
         QTest::newRow("set-user-ID bit") << Keep::SetUserId;
+        QTest::newRow("extended attribute") << Keep::Xattr;
     }
 
     void keepsWhatMakesTheFileItself()

@@ -1,4 +1,4 @@
-#include "editor/message_box.h"
+#include "ui/message_box.h"
 
 #include <QAbstractButton>
 

@@ -1,0 +1,124 @@
+#include "collection/save_all.h"
+
+#include "archive/zip_archive.h"
+#include "document/careful_save.h"
+#include "document/weapon_file.h"
+
+#include <QDir>
+
+namespace
+{
+
+// Whether to write over a change made by another program; Cancel stops the whole save.
+class ChangeCheck
+{
+public:
+    ChangeCheck(const AskChangedOnDisk &ask, SaveReport &report) : m_ask(ask), m_report(report) {}
+
+    bool mayWrite(const WeaponDocument &document, const QString &location)
+    {
+        if (m_overwriteAll || !document.changedOnDisk())
+            return true;
+        switch (m_ask ? m_ask(location) : ChangedOnDisk::Skip) {
+        case ChangedOnDisk::OverwriteAll:
+            m_overwriteAll = true;
+            return true;
+        case ChangedOnDisk::Overwrite:
+            return true;
+        case ChangedOnDisk::Skip:
+            ++m_report.skipped;
+            return false;
+        case ChangedOnDisk::Cancel:
+            m_report.cancelled = true;
+            return false;
+        }
+        return false;
+    }
+
+private:
+    const AskChangedOnDisk &m_ask;
+    SaveReport &m_report;
+    bool m_overwriteAll = false;
+};
+
+void saveFiles(WeaponCollection &weapons, ChangeCheck &check, SaveReport &report)
+{
+    for (int row = 0; row < weapons.size() && !report.cancelled; ++row) {
+        if (!weapons.isChanged(row))
+            continue;
+        WeaponRecord &weapon = weapons.record(row);
+        if (!check.mayWrite(*weapon.document, weapons.location(row)))
+            continue;
+        if (const WeaponFileResult saved = weapon.document->save(DiskCheck::Overwrite); !saved) {
+            report.failures.append({weapons.location(row), saved.reason});
+            continue;
+        }
+        weapons.markSaved(row);
+        ++report.written;
+    }
+}
+
+void saveArchive(WeaponCollection &weapons, ChangeCheck &check, SaveReport &report)
+{
+    QList<int> rows;
+    QList<std::pair<QString, QByteArray>> entries;
+    for (int row = 0; row < weapons.size(); ++row) {
+        if (!weapons.isChanged(row))
+            continue;
+        const WeaponRecord &weapon = weapons.record(row);
+        QByteArray bytes;
+        if (const WeaponFileResult encoded =
+                weapon_file_bytes(weapon.tree(), weapon.origin().rest, bytes);
+            !encoded) {
+            report.failures.append({weapons.location(row), encoded.reason});
+            continue;
+        }
+        rows << row;
+        entries.append({weapon.origin().entry, bytes});
+    }
+    const QString archive = QDir::toNativeSeparators(weapons.source());
+    if (rows.isEmpty() || !check.mayWrite(*weapons.record(rows.front()).document, archive))
+        return;
+    QByteArray rewritten;
+    QString failure;
+    if (const ArchiveResult packed = rewrite_entries(weapons.source(), entries, rewritten); !packed)
+        failure = packed.reason;
+    else if (const WeaponFileResult written = write_file_carefully(weapons.source(), rewritten);
+             !written)
+        failure = written.reason;
+    if (!failure.isEmpty()) {
+        for (const int row : rows)
+            report.failures.append({weapons.location(row), failure});
+        return;
+    }
+    // Every entry lives in the one file just replaced.
+    const DiskSnapshot disk = disk_snapshot(weapons.source());
+    for (int row = 0; row < weapons.size(); ++row) {
+        weapons.record(row).document->noteSaved(disk);
+        weapons.record(row).document->setModified(weapons.isChanged(row));
+    }
+    for (const int row : rows)
+        weapons.markSaved(row);
+    report.written += static_cast<int>(rows.size());
+}
+
+} // namespace
+
+QString SaveReport::failureText() const
+{
+    QStringList lines;
+    for (const SaveFailure &failure : failures)
+        lines << QStringLiteral("%1: %2").arg(failure.location, failure.reason);
+    return lines.join(u'\n');
+}
+
+SaveReport save_all(WeaponCollection &weapons, const AskChangedOnDisk &ask)
+{
+    SaveReport report;
+    ChangeCheck check(ask, report);
+    if (weapons.isArchive())
+        saveArchive(weapons, check, report);
+    else
+        saveFiles(weapons, check, report);
+    return report;
+}
