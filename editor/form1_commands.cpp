@@ -22,6 +22,7 @@
 
 void Form1::mnuOpen_Click()
 {
+    commitPendingEdit();
     if (!maybeSave())
         return;
     m_commonDialog1->CancelError = true;
@@ -46,6 +47,7 @@ bool Form1::openWeaponFile(const QString &path)
 
 void Form1::mnuOpenArchive_Click()
 {
+    commitPendingEdit();
     if (!maybeSave() || !m_archiveDialog->ShowOpen())
         return;
     const QString archive = m_archiveDialog->FileName;
@@ -82,6 +84,7 @@ void Form1::mnuSave_Click() { saveAndReport(); }
 
 bool Form1::saveAndReport()
 {
+    commitPendingEdit();
     if (!m_document->isOpen())
         return true;
     WeaponFileResult saved = m_document->save();
@@ -119,6 +122,7 @@ QMessageBox::StandardButton Form1::askChangedFile()
 
 void Form1::mnuSaveAs_Click()
 {
+    commitPendingEdit();
     if (!m_document->isOpen())
         return;
     const WeaponOrigin &from = origin();
@@ -141,6 +145,7 @@ void Form1::mnuSaveAs_Click()
 
 void Form1::mnuRevert_Click()
 {
+    commitPendingEdit();
     if (!m_document->isOpen())
         return;
     if (m_document->isModified() &&
@@ -211,6 +216,7 @@ void Form1::Toolbar1_ButtonClick(int index)
 
 void Form1::new_key()
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     const NodeIndex selectedBefore = tree().selected();
@@ -242,8 +248,7 @@ void Form1::new_key()
                      QStringLiteral("The key was not added.\n\n%1").arg(refusal));
         return;
     }
-    m_undoStack->push(
-        new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
+    pushStep(new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
     m_tv->SetFocus();
     weapon.ensureVisible(weapon.count());
     weapon.select(static_cast<NodeIndex>(weapon.count() - 1));
@@ -255,6 +260,7 @@ void Form1::collapse_all() { set_all_expanded(false); }
 
 void Form1::set_all_expanded(bool expanded)
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     WeaponTree &weapon = tree();

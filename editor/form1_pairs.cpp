@@ -58,18 +58,20 @@ ShowNode Form1::stepShower()
 
 void Form1::mnuDeletePair_Click()
 {
+    commitPendingEdit();
     const QList<int> rows = selectedPairRows();
     if (!rows.isEmpty())
-        m_undoStack->push(new DeletePairsStep(tree(), rows, stepShower()));
+        pushStep(new DeletePairsStep(tree(), rows, stepShower()));
 }
 
 void Form1::movePairs(int by)
 {
+    commitPendingEdit();
     const QList<int> rows = selectedPairRows();
     const int pairs = tree().childCountOf(1);
     if (rows.isEmpty() || rows.front() + by < 0 || rows.back() + by >= pairs)
         return;
-    m_undoStack->push(new MovePairsStep(tree(), rows, by, stepShower()));
+    pushStep(new MovePairsStep(tree(), rows, by, stepShower()));
 }
 
 void Form1::mnuMoveUp_Click() { movePairs(-1); }
@@ -77,6 +79,7 @@ void Form1::mnuMoveDown_Click() { movePairs(1); }
 
 void Form1::mnuRenameKey_Click()
 {
+    commitPendingEdit();
     const int row = selectedPairRows().isEmpty() ? -1 : tree().pairRow(tree().selected());
     if (row < 0)
         return;
@@ -91,11 +94,12 @@ void Form1::mnuRenameKey_Click()
                      QStringLiteral("%1 was not renamed.\n\n%2").arg(old, refusal));
         return;
     }
-    m_undoStack->push(new RenameKeyStep(tree(), key, *name, stepShower()));
+    pushStep(new RenameKeyStep(tree(), key, *name, stepShower()));
 }
 
 void Form1::mnuCopy_Click()
 {
+    commitPendingEdit();
     QList<WeaponPair> pairs;
     for (const int row : selectedPairRows())
         pairs.append(tree().pairAt(row));
@@ -105,6 +109,7 @@ void Form1::mnuCopy_Click()
 
 void Form1::mnuPaste_Click()
 {
+    commitPendingEdit();
     if (!m_document->isOpen() || !tree().isWeaponShaped())
         return;
     QList<WeaponPair> pairs;
@@ -123,7 +128,7 @@ void Form1::mnuPaste_Click()
         return;
     const QList<int> rows = selectedPairRows();
     const int row = rows.isEmpty() ? tree().childCountOf(1) : rows.back() + 1;
-    m_undoStack->push(new InsertPairsStep(QStringLiteral("Paste %1").arg(pairs_name(pairs)), tree(),
+    pushStep(new InsertPairsStep(QStringLiteral("Paste %1").arg(pairs_name(pairs)), tree(),
                                           row, added, replaced, stepShower()));
 }
 
@@ -167,6 +172,7 @@ bool Form1::replaceValues(const QList<WeaponPair> &replaced)
 
 void Form1::mnuDuplicate_Click()
 {
+    commitPendingEdit();
     const int row = tree().pairRow(tree().selected());
     if (!m_document->isOpen() || row < 0 || !tree().isWeaponShaped())
         return;
@@ -184,7 +190,7 @@ void Form1::mnuDuplicate_Click()
                      QStringLiteral("%1 was not duplicated.\n\n%2").arg(pair.key, refusal));
         return;
     }
-    m_undoStack->push(new InsertPairsStep(QStringLiteral("Duplicate %1").arg(pairs_name({pair})),
+    pushStep(new InsertPairsStep(QStringLiteral("Duplicate %1").arg(pairs_name({pair})),
                                           tree(), row + 1, {{*name, pair.value}}, {},
                                           stepShower()));
 }
