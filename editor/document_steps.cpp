@@ -13,18 +13,39 @@ QString changeName(const WeaponTree &tree, NodeIndex node)
     return QStringLiteral("Change of %1").arg(shownInMenu(tree.text(parent != 0 ? parent : node)));
 }
 
+// Puts inserted back in place of removed, or the other way round.
+QString applied(QString text, const TextSplice &splice, bool forward)
+{
+    const QString &out = forward ? splice.removed : splice.inserted;
+    return text.replace(splice.at, out.size(), forward ? splice.inserted : splice.removed);
+}
+
 } // namespace
 
-ChangeTextStep::ChangeTextStep(WeaponTree &tree, NodeIndex node, QString before, int run,
+TextSplice splice_between(const QString &before, const QString &after)
+{
+    const qsizetype shorter = std::min(before.size(), after.size());
+    qsizetype head = 0;
+    while (head < shorter && before[head] == after[head])
+        ++head;
+    qsizetype tail = 0;
+    while (tail < shorter - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+        ++tail;
+    return {head, before.mid(head, before.size() - head - tail),
+            after.mid(head, after.size() - head - tail)};
+}
+
+ChangeTextStep::ChangeTextStep(WeaponTree &tree, NodeIndex node, const QString &before, int run,
                                ShowNode show)
-    : QUndoCommand(changeName(tree, node)), m_tree(tree), m_node(node), m_before(std::move(before)),
-      m_after(tree.text(node)), m_run(run), m_show(std::move(show))
+    : QUndoCommand(changeName(tree, node)), m_tree(tree), m_node(node),
+      m_splice(splice_between(before, tree.text(node))), m_run(run), m_show(std::move(show))
 {
 }
 
 void ChangeTextStep::undo()
 {
-    m_tree.setText(m_node, m_before);
+    m_tree.setText(m_node, applied(m_tree.text(m_node), m_splice, false));
     m_show(m_node);
 }
 
@@ -32,7 +53,7 @@ void ChangeTextStep::redo()
 {
     if (std::exchange(m_done, false))
         return;
-    m_tree.setText(m_node, m_after);
+    m_tree.setText(m_node, applied(m_tree.text(m_node), m_splice, true));
     m_show(m_node);
 }
 
@@ -41,7 +62,9 @@ bool ChangeTextStep::mergeWith(const QUndoCommand *other)
     const auto *next = static_cast<const ChangeTextStep *>(other);
     if (next->m_node != m_node || next->m_run != m_run)
         return false;
-    m_after = next->m_after;
+    // Both changes taken back from the text as it is now give the text before this step.
+    const QString now = m_tree.text(m_node);
+    m_splice = splice_between(applied(applied(now, next->m_splice, false), m_splice, false), now);
     return true;
 }
 

@@ -10,22 +10,37 @@
 // touched, so that the user sees what was taken back or done again.
 using ShowNode = std::function<void(NodeIndex)>;
 
+// Steps kept for Undo; the oldest go first. Each text step keeps only the part of the text it
+// replaced, so a keystroke in a value of megabytes costs bytes, not megabytes.
+inline constexpr int kUndoLimit = 1000;
+
+// What one text change replaced: from position at, removed gave way to inserted.
+struct TextSplice {
+    qsizetype at = 0;
+    QString removed;
+    QString inserted;
+};
+
+// The shortest splice that turns before into after.
+TextSplice splice_between(const QString &before, const QString &after);
+
 class ChangeTextStep : public QUndoCommand
 {
 public:
-    // Steps of the same run on the same node merge into one; a run of -1 never merges.
-    ChangeTextStep(WeaponTree &tree, NodeIndex node, QString before, int run, ShowNode show);
+    // The node's text has just changed from before. Steps of the same run on the same node
+    // merge into one; a run of -1 never merges.
+    ChangeTextStep(WeaponTree &tree, NodeIndex node, const QString &before, int run, ShowNode show);
 
     void undo() override;
     void redo() override;
     int id() const override { return m_run < 0 ? -1 : 1; }
+    // Pushed right after its change, other finds the tree holding its own after text.
     bool mergeWith(const QUndoCommand *other) override;
 
 private:
     WeaponTree &m_tree;
     NodeIndex m_node;
-    QString m_before;
-    QString m_after;
+    TextSplice m_splice;
     int m_run;
     ShowNode m_show;
     bool m_done = true;

@@ -3,6 +3,7 @@
 #include "about/form2.h"
 #include "editor/accessible_action.h"
 #include "editor/common_dialog.h"
+#include "editor/document_steps.h"
 #include "editor/image_list.h"
 #include "editor/status_bar.h"
 #include "editor/tool_bar.h"
@@ -81,11 +82,12 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     m_archiveDialog->Filter = QStringLiteral("Game archives (*.pk3 *.zbx *.zip);;All files (*)");
     m_document = new WeaponDocument(this);
     m_undoStack = new QUndoStack(this);
+    m_undoStack->setUndoLimit(kUndoLimit);
     // The history knows when undoing comes back to what was saved; the document, when it was.
     connect(m_undoStack, &QUndoStack::cleanChanged, m_document,
             [this](bool clean) { m_document->setModified(!clean); });
     connect(m_document, &WeaponDocument::saved, m_undoStack, &QUndoStack::setClean);
-    connect(m_document, &WeaponDocument::modifiedChanged, this, &QWidget::setWindowModified);
+    connect(m_document, &WeaponDocument::modifiedChanged, this, &Form1::showModified);
     connect(m_document, &WeaponDocument::originChanged, this, &Form1::showOrigin);
 
     createMenus();
@@ -107,6 +109,7 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_tv, &TreeView::NodeClick, this, &Form1::Tv_NodeClick);
     connect(m_tv, &TreeView::Collapse, this, &Form1::Tv_Collapse);
     connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
+    connect(m_tv, &TreeView::labelEditChanged, this, &Form1::showModified);
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
     m_text2->installEventFilter(this);
     connect(&tree(), &WeaponTree::selectionChanged, this, [this] { ++m_typingRun; });
@@ -184,12 +187,18 @@ void Form1::createMenus()
 void Form1::createEditMenu()
 {
     m_mnuEdit = add_menu(menuBar(), "mnuEdit", QStringLiteral("&Edit"));
+    // The stack's own actions name the step; what they run is ours, so that an open in-place
+    // edit is taken in first.
     QAction *undo =
         named(m_undoStack->createUndoAction(m_mnuEdit, QStringLiteral("&Undo")), "mnuUndo");
     set_keys(undo, QKeySequence::Undo);
+    disconnect(undo, &QAction::triggered, m_undoStack, nullptr);
+    connect(undo, &QAction::triggered, this, &Form1::mnuUndo_Click);
     QAction *redo =
         named(m_undoStack->createRedoAction(m_mnuEdit, QStringLiteral("&Redo")), "mnuRedo");
     set_keys(redo, QKeySequence::Redo);
+    disconnect(redo, &QAction::triggered, m_undoStack, nullptr);
+    connect(redo, &QAction::triggered, this, &Form1::mnuRedo_Click);
     // Users of other editors reach for Ctrl+Y as well, which this desktop may leave unbound.
     if (const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y); !redo->shortcuts().contains(ctrlY))
         redo->setShortcuts(redo->shortcuts() << ctrlY);
@@ -305,6 +314,7 @@ void Form1::changeEvent(QEvent *event)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
+    commitPendingEdit();
     if (maybeSave())
         event->accept();
     else

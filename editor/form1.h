@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -13,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QUndoCommand;
 class QUndoStack;
 class CommonDialog;
 class Form2;
@@ -86,6 +88,16 @@ private:
     void collapse_all();
     void set_all_expanded(bool expanded);
     bool saveAndReport();
+    // What every command that reads, saves or replaces the document runs first: the user's
+    // text still open for editing becomes part of the document, as a step of its own.
+    void commitPendingEdit();
+    void mnuUndo_Click();
+    void mnuRedo_Click();
+    // Undo or Redo, once the pending edit is a step of its own.
+    void moveInHistory(void (QUndoStack::*move)());
+    // Steps are never pushed while the stack runs one; such a push waits until it returns.
+    void pushStep(QUndoCommand *step);
+    void showModified();
     // Before the document is replaced or the program ends: true when that may go ahead.
     bool maybeSave();
     // The status bar and the title name where the document comes from.
@@ -96,7 +108,7 @@ private:
     // Value panel.
     void Tv_NodeClick();
     void Text2_Change();
-    void Tv_AfterLabelEdit(bool *cancel, const QString &newText);
+    void Tv_AfterLabelEdit(NodeIndex node, bool *cancel, const QString &newText);
     void Tv_Collapse();
     void fitValuePanel(bool editable);
     // Selects a node an undo or redo touched and fits the value panel to it.
@@ -121,6 +133,8 @@ private:
     QUndoStack *m_undoStack = nullptr;
     // Keystrokes in the value box merge into one step while the run stays the same.
     int m_typingRun = 0;
+    bool m_runningStep = false;
+    std::vector<std::unique_ptr<QUndoCommand>> m_stepsWaiting;
     std::unique_ptr<Form2> m_form2;
     WeaponDocument *m_document = nullptr;
 

@@ -21,6 +21,7 @@
 
 void Form1::mnuOpen_Click()
 {
+    commitPendingEdit();
     if (!maybeSave())
         return;
     m_commonDialog1->CancelError = true;
@@ -45,6 +46,7 @@ bool Form1::openWeaponFile(const QString &path)
 
 void Form1::mnuOpenArchive_Click()
 {
+    commitPendingEdit();
     if (!maybeSave() || !m_archiveDialog->ShowOpen())
         return;
     const QString archive = m_archiveDialog->FileName;
@@ -81,6 +83,7 @@ void Form1::mnuSave_Click() { saveAndReport(); }
 
 bool Form1::saveAndReport()
 {
+    commitPendingEdit();
     if (!m_document->isOpen())
         return true;
     WeaponFileResult saved = m_document->save();
@@ -154,6 +157,7 @@ void Form1::Toolbar1_ButtonClick(int index)
 
 void Form1::new_key()
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     const NodeIndex selectedBefore = tree().selected();
@@ -185,8 +189,7 @@ void Form1::new_key()
                      QStringLiteral("The key was not added.\n\n%1").arg(refusal));
         return;
     }
-    m_undoStack->push(
-        new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
+    pushStep(new NewKeyStep(weapon, selectedBefore, [this](NodeIndex node) { showStep(node); }));
     m_tv->SetFocus();
     weapon.ensureVisible(weapon.count());
     weapon.select(static_cast<NodeIndex>(weapon.count() - 1));
@@ -198,6 +201,7 @@ void Form1::collapse_all() { set_all_expanded(false); }
 
 void Form1::set_all_expanded(bool expanded)
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     WeaponTree &weapon = tree();

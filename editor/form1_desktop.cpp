@@ -26,6 +26,7 @@ void Form1::acceptFileDrops()
 {
     auto *drop = new FileDrop(this);
     connect(drop, &FileDrop::dropped, this, [this](const QString &path) {
+        commitPendingEdit();
         if (maybeSave())
             openWeaponFile(path);
     });
@@ -64,6 +65,7 @@ void Form1::rememberRecent(const QString &path)
 
 void Form1::mnuRecent_Click(const QString &path)
 {
+    commitPendingEdit();
     if (QFileInfo::exists(path)) {
         if (maybeSave())
             openWeaponFile(path);

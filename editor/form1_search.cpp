@@ -16,6 +16,7 @@ void Form1::mnuFind_Click()
 
 void Form1::cmdSearch_Click()
 {
+    commitPendingEdit();
     if (openPath().isEmpty())
         return;
     WeaponTree &weapon = tree();

@@ -2,12 +2,14 @@
 // tree, while the header and the keys are shown but protected.
 #include "editor/form1.h"
 
+#include "document/weapon_document.h"
 #include "editor/document_steps.h"
 #include "editor/tree_view.h"
 #include "ui/system_colors.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QUndoStack>
 
 void Form1::Tv_NodeClick()
@@ -44,21 +46,24 @@ void Form1::Text2_Change()
         return;
     const QString before = selected->Text();
     selected->setText(m_text2->text());
-    m_undoStack->push(new ChangeTextStep(tree(), selected->Index(), before, m_typingRun,
-                                         [this](NodeIndex node) { showStep(node); }));
+    pushStep(new ChangeTextStep(tree(), selected->Index(), before, m_typingRun,
+                                [this](NodeIndex node) { showStep(node); }));
 }
 
-void Form1::Tv_AfterLabelEdit(bool * /*cancel*/, const QString &newText)
+void Form1::Tv_AfterLabelEdit(NodeIndex node, bool * /*cancel*/, const QString &newText)
 {
-    // One step of its own: an in-place edit never merges with typing in the box.
-    const std::optional<Node> selected = tree().SelectedItem();
-    if (selected && selected->Text() != newText) {
-        const QString before = selected->Text();
-        selected->setText(newText);
-        m_undoStack->push(new ChangeTextStep(tree(), selected->Index(), before, -1,
-                                             [this](NodeIndex node) { showStep(node); }));
+    // One step of its own: an in-place edit never merges with typing in the box, nor with
+    // another in-place edit.
+    if (!tree().contains(node))
+        return;
+    if (tree().text(node) != newText) {
+        const QString before = tree().text(node);
+        tree().setText(node, newText);
+        pushStep(new ChangeTextStep(tree(), node, before, -1,
+                                    [this](NodeIndex shown) { showStep(shown); }));
     }
-    m_text2->setText(newText);
+    if (node == tree().selected())
+        m_text2->setText(newText);
 }
 
 void Form1::Tv_Collapse() { Tv_NodeClick(); }
@@ -70,4 +75,35 @@ void Form1::showStep(NodeIndex node)
     if (tree().contains(node))
         tree().select(node);
     Tv_NodeClick();
+}
+
+void Form1::commitPendingEdit() { m_tv->commitLabelEdit(); }
+
+void Form1::pushStep(QUndoCommand *step)
+{
+    if (m_runningStep)
+        m_stepsWaiting.emplace_back(step);
+    else
+        m_undoStack->push(step);
+}
+
+void Form1::mnuUndo_Click() { moveInHistory(&QUndoStack::undo); }
+void Form1::mnuRedo_Click() { moveInHistory(&QUndoStack::redo); }
+
+void Form1::moveInHistory(void (QUndoStack::*move)())
+{
+    commitPendingEdit();
+    {
+        const QScopedValueRollback running(m_runningStep, true);
+        (m_undoStack->*move)();
+    }
+    for (auto &step : std::exchange(m_stepsWaiting, {}))
+        m_undoStack->push(step.release());
+}
+
+// The title's mark counts an in-place edit not yet taken in, as every question before a loss
+// does.
+void Form1::showModified()
+{
+    setWindowModified(m_document->isModified() || m_tv->labelEditPending());
 }

@@ -202,10 +202,45 @@ void TreeView::userClicked(const QModelIndex &index)
         emit NodeClick(node);
 }
 
+bool TreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!QTreeView::edit(index, trigger, event))
+        return false;
+    if (auto *editor = qobject_cast<QLineEdit *>(indexWidget(index))) {
+        m_labelEditAt = index;
+        connect(editor, &QLineEdit::textChanged, this, &TreeView::labelEditChanged,
+                Qt::UniqueConnection);
+        emit labelEditChanged();
+    }
+    return true;
+}
+
+void TreeView::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTreeView::closeEditor(editor, hint);
+    m_labelEditAt = QPersistentModelIndex();
+    emit labelEditChanged();
+}
+
+bool TreeView::labelEditPending() const
+{
+    const auto *editor = qobject_cast<QLineEdit *>(indexWidget(m_labelEditAt));
+    const NodeIndex node = m_model->nodeAt(m_labelEditAt);
+    return editor && node != 0 && editor->text() != m_tree->text(node);
+}
+
+void TreeView::commitLabelEdit()
+{
+    if (QWidget *editor = indexWidget(m_labelEditAt)) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void TreeView::storeLabelEdit(NodeIndex node, const QString &text)
 {
     bool cancel = false;
-    emit AfterLabelEdit(&cancel, text);
+    emit AfterLabelEdit(node, &cancel, text);
     if (!cancel && m_tree->contains(node))
         m_tree->setText(node, text);
 }

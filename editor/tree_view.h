@@ -26,16 +26,27 @@ public:
     int LabelEdit() const { return m_labelEdit; }
     void setLabelEdit(int mode);
     void SetFocus() { setFocus(Qt::OtherFocusReason); }
+    // True while an in-place editor is open with a text its node does not hold yet.
+    bool labelEditPending() const;
+    // Stores the open in-place editor's text into the node it was opened on, as the user's
+    // Enter would, and closes it. Nothing happens while none is open.
+    void commitLabelEdit();
+    using QTreeView::edit;
 
 signals:
     void NodeClick(NodeIndex node);
     void Collapse(NodeIndex node);
-    // Raised before an in-place edit is stored; a receiver may set *cancel to keep the old text.
-    void AfterLabelEdit(bool *cancel, const QString &newText);
+    // Raised before an in-place edit of node is stored; a receiver may set *cancel to keep the
+    // old text. The selection may have moved on since the editor was opened.
+    void AfterLabelEdit(NodeIndex node, bool *cancel, const QString &newText);
+    // The in-place editor opened, closed, or its text changed.
+    void labelEditChanged();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void selectionChanged(const QItemSelection &selected,
                           const QItemSelection &deselected) override;
@@ -55,4 +66,6 @@ private:
     bool m_following = false;
     NodeIndex m_currentAtPress = 0;
     NodeIndex m_pendingScroll = 0;
+    // Where the in-place editor was opened; it stays on its row while rows come and go.
+    QPersistentModelIndex m_labelEditAt;
 };

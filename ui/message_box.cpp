@@ -30,8 +30,11 @@ QMessageBox::StandardButton run(QWidget *owner, QMessageBox::Icon icon, const QS
     box.setTextFormat(Qt::PlainText);
     for (const auto &[button, caption] : renamed)
         box.button(button)->setText(caption);
-    if (escape != QMessageBox::NoButton)
+    if (escape != QMessageBox::NoButton) {
         box.setEscapeButton(escape);
+        // Enter answers as Esc does: a key pressed in haste must never throw work away.
+        box.setDefaultButton(escape);
+    }
     read_in_tab_order(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

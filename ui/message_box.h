@@ -6,8 +6,8 @@
 // message shows its text as typed: a key named <b>x</b> is never read as markup.
 void show_warning(QWidget *owner, const QString &title, const QString &text);
 
-// Asks with the buttons given, some of them renamed; Esc answers escape. Gives back the button
-// chosen.
+// Asks with the buttons given, some of them renamed; Esc and Enter answer escape, the safe
+// one. Gives back the button chosen.
 QMessageBox::StandardButton
 ask(QWidget *owner, const QString &title, const QString &text, QMessageBox::StandardButtons buttons,
     QMessageBox::StandardButton escape,

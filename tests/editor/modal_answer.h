@@ -7,8 +7,8 @@
 #include <QtWidgets>
 
 // Types each answer in turn into a prompt or the file dialog's name box, or clicks the message
-// button or chooses the archive entry it names; any other window is rejected, so that a test
-// fails instead of hanging. Gives each window's title, a message's text.
+// button (or presses "Enter" on it) or chooses the archive entry it names; any other window is
+// rejected, so that a test fails instead of hanging. Gives each window's title, a message's text.
 template <class Command> QStringList answer_modals(const QStringList &answers, Command command)
 {
     QStringList seen;
@@ -40,6 +40,9 @@ template <class Command> QStringList answer_modals(const QStringList &answers, C
                 window->accept();
             }
         }
+        // "Enter": the key, on whichever button the box holds as its default.
+        if (box && seen.size() <= answers.size() && answers[seen.size() - 1] == "Enter")
+            QTest::keyClick(box, Qt::Key_Return);
         for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>()) {
             if (seen.size() <= answers.size() &&
                 button->text().remove(u'&') == answers[seen.size() - 1])

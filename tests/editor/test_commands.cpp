@@ -36,6 +36,7 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::newRow("overwrite") << "Overwrite";
         QTest::newRow("cancel") << "Cancel";
+        QTest::newRow("Enter keeps their change") << "Enter";
     }
     void save_over_another_programs_change()
     {
@@ -48,9 +49,10 @@ private slots:
         QVERIFY2(seen.size() == 1 && seen[0].contains("changed by another program") &&
                      seen[0].contains(QDir::toNativeSeparators(w.path)),
                  qPrintable(seen.join(" | ")));
-        QCOMPARE(bytes_of(w.path), answer == "Cancel" ? other : QByteArray("H\\k\\v\r\n"));
+        const bool overwritten = answer == "Overwrite";
+        QCOMPARE(bytes_of(w.path), overwritten ? QByteArray("H\\k\\v\r\n") : other);
         // Once overwritten, the file is ours again; cancelled, the next Save asks again.
-        QCOMPARE(w.tool(3, {"Cancel"}).size(), answer == "Cancel" ? 1 : 0);
+        QCOMPARE(w.tool(3, {"Cancel"}).size(), overwritten ? 0 : 1);
     }
 
     // A save in place (the file has a second name) failed, and so did putting the old bytes

@@ -45,19 +45,6 @@ QString shown_as_tool_tip(const QString &tip)
     return document.toPlainText();
 }
 
-// A drag of mime onto target and, if the window takes it, the drop.
-bool drag_and_drop(QWidget *target, const QMimeData &mime)
-{
-    const QPointF middle = target->rect().center();
-    QDragEnterEvent enter(middle.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(middle, Qt::CopyAction, &mime, Qt::LeftButton, {});
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
-}
-
 } // namespace
 
 class TestDesktop : public QObject

@@ -1,3 +1,4 @@
+#include "edit_sequence.h"
 #include "modal_answer.h"
 
 using namespace window_driver;
@@ -78,25 +79,36 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QByteArray>("saved");
         QTest::addColumn<bool>("modified"); // before the save
+        QTest::addColumn<int>("selected");
         QTest::newRow("typing on one node is one step; another node starts the next")
             << QStringList{"3", "box", "type 12", "5", "box", "type 9", "undo"}
-            << QByteArray("H\\a\\112\\b\\2\r\n") << true;
+            << QByteArray("H\\a\\112\\b\\2\r\n") << true << 5;
+        QTest::newRow("typing again after another node was selected is a new step")
+            << QStringList{"3", "box", "type 1", "5", "3", "box", "type 2", "undo"}
+            << QByteArray("H\\a\\11\\b\\2\r\n") << true << 3;
         QTest::newRow("Ctrl+Z in the value box undoes everything back to the file")
             << QStringList{"3", "box", "type 12", "5", "box", "type 9", "Ctrl+Z", "Ctrl+Z"}
-            << kOpened << false;
+            << kOpened << false << 3;
         QTest::newRow("an in-place edit is a step of its own")
             << QStringList{"3", "box", "type x", "tree", "F2", "End", "type y", "Return", "undo"}
-            << QByteArray("H\\a\\1x\\b\\2\r\n") << true;
+            << QByteArray("H\\a\\1x\\b\\2\r\n") << true << 3;
+        QTest::newRow("two in-place edits are two steps")
+            << QStringList{"3",  "tree", "F2",     "End",    "type x", "Return",
+                           "F2", "End",  "type y", "Return", "undo"}
+            << QByteArray("H\\a\\1x\\b\\2\r\n") << true << 3;
         QTest::newRow("typing after a redo does not merge into it")
             << QStringList{"3", "box", "type a", "undo", "redo", "box", "type c", "undo"}
-            << QByteArray("H\\a\\1a\\b\\2\r\n") << true;
-        QTest::newRow("New Key undone") << QStringList{"key ammo 9", "undo"} << kOpened << false;
+            << QByteArray("H\\a\\1a\\b\\2\r\n") << true << 3;
+        QTest::newRow("New Key undone")
+            << QStringList{"key ammo 9", "undo"} << kOpened << false << 1;
+        QTest::newRow("New Key undone selects again what was selected")
+            << QStringList{"5", "key ammo 9", "undo"} << kOpened << false << 5;
         QTest::newRow("New Key undone and redone by keys on the tree")
             << QStringList{"key ammo 9", "Ctrl+Z", "Ctrl+Shift+Z"}
-            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true;
+            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true << 6;
         QTest::newRow("Ctrl+Y redoes too, from the value box")
             << QStringList{"key ammo 9", "box", "Ctrl+Z", "Ctrl+Y"}
-            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true;
+            << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true << 6;
     }
     void undo_and_redo()
     {
@@ -108,26 +120,74 @@ private slots:
             run(w, step);
         QCOMPARE(w.form.isWindowModified(), modified);
         // The panel shows the node the last step touched.
-        const NodeIndex selected = w.form.tree().selected();
-        QCOMPARE(control<QLineEdit>(w.form, "Text2")->text(), w.form.tree().text(selected));
+        QTEST(int(w.form.tree().selected()), "selected");
+        QCOMPARE(control<QLineEdit>(w.form, "Text2")->text(),
+                 w.form.tree().text(w.form.tree().selected()));
         QCOMPARE(w.tool(3), QStringList());
         QCOMPARE(bytes_of(w.path), saved);
     }
 
+    // Typing, in-place edits left open, New Key, Undo and Redo, checked after every step against
+    // a plain model, then saved. Rows without steps take them from a seeded generator.
+    void edit_sequences_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("seed");
+        QTest::newRow("Redo with an in-place edit open on another node")
+            << QStringList{"3", "box X", "undo", "5", "F2", "edit NEW", "redo"} << 0;
+        QTest::newRow("Undo with an in-place edit open on another node")
+            << QStringList{"3", "box X", "undo", "5", "F2", "edit NEW", "undo"} << 0;
+        QTest::newRow("Undo of New Key with an in-place edit open")
+            << QStringList{"key", "3", "F2", "edit NEW", "undo"} << 0;
+        QTest::newRow("Save with an in-place edit open")
+            << QStringList{"3", "F2", "edit NEW", "save"} << 0;
+        QTest::newRow("Collapse All and Expand All with an in-place edit open")
+            << QStringList{"3", "F2", "edit NEW", "Ctrl+Shift+C", "Ctrl+Shift+E", "undo"} << 0;
+        QTest::newRow("Find Next with an in-place edit open")
+            << QStringList{"5", "F2", "edit NEW", "F3", "undo", "redo"} << 0;
+        for (const int seed : {1, 2, 3, 4, 5, 6, 7, 8})
+            QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << QStringList() << seed;
+    }
+    void edit_sequences()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, seed);
+        Form1 form;
+        QVERIFY(show_window(form));
+        EditSequence sequence(form);
+        QVERIFY2(sequence.failure().isEmpty(), qPrintable(sequence.failure()));
+        QRandomGenerator random{quint32(seed)};
+        for (int i = 0; i < (steps.isEmpty() ? 80 : steps.size()); ++i) {
+            const QString step = steps.isEmpty() ? sequence.choose(quint8(random.generate()),
+                                                                   quint8(random.generate()))
+                                                 : steps[i];
+            const QString found = sequence.run(step);
+            QVERIFY2(found.isEmpty(), qPrintable(found));
+        }
+        const QString found = sequence.run("save");
+        QVERIFY2(found.isEmpty(), qPrintable(found));
+    }
+
+    // The edit is typed into the value box, or left open in the in-place editor.
     void question_before_discarding_data()
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("saveFails");
-        for (const char *command : {"Exit", "close box", "Open"}) {
+        QTest::addColumn<bool>("inPlace");
+        for (const char *command :
+             {"Exit", "close box", "Open", "Open from Archive", "recent file", "drop"}) {
             for (const auto &[answer, fails] : {std::pair{"Save", false},
                                                 {"Save", true},
                                                 {"Discard", false},
-                                                {"Cancel", false}}) {
+                                                {"Cancel", false},
+                                                {"Enter", false}}) {
                 const QString name =
                     QString("%1, %2%3").arg(command, answer, fails ? " that fails" : "");
-                QTest::newRow(qPrintable(name)) << command << answer << fails;
+                QTest::newRow(qPrintable(name)) << command << answer << fails << false;
             }
+            QTest::newRow(qPrintable(QString("%1, Save, in-place edit open").arg(command)))
+                << command << "Save" << false << true;
         }
     }
     void question_before_discarding()
@@ -135,31 +195,47 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, answer);
         QFETCH(bool, saveFails);
+        QFETCH(bool, inPlace);
         OpenWindow w(kOpened);
-        edit(w);
+        if (inPlace) {
+            for (const char *step : {"3", "tree", "F2", "End", "type 7"})
+                run(w, step);
+        } else {
+            edit(w);
+        }
         if (saveFails) // straight into the tree: the file cannot keep a backslash
             w.form.tree().setText(5, "2\\x");
-        const QString file = QDir::toNativeSeparators(w.path);
-        QStringList seen;
-        if (command == "Open")
-            seen = w.tool(1, {answer, w.path});
-        else
-            seen = answer_modals({answer}, [&] {
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(w.path)});
+        const QStringList seen = answer_modals({answer}, [&] {
+            if (command == "Exit" || command == "close box")
                 command == "Exit" ? action(w.form, "mnuExit")->trigger() : void(w.form.close());
-            });
+            else if (command == "Open")
+                action(w.form, "mnuOpen")->trigger(); // the dialog after the question: cancelled
+            else if (command == "Open from Archive")
+                action(w.form, "mnuOpenArchive")->trigger();
+            else if (command == "recent file") // the file itself, opened last
+                action(w.form, "mnuRecent1")->trigger();
+            else if (drag_and_drop(tree_view(w.form)->viewport(), dropped))
+                for (int i = 0; i < 10; ++i) // the drop opens once its own event is done
+                    QCoreApplication::processEvents();
+        });
+        const QString file = QDir::toNativeSeparators(w.path);
         QVERIFY2(seen.value(0).contains("has changes") && seen.value(0).contains(file),
                  qPrintable(seen.join(" | ")));
         const bool goesOn = answer == "Discard" || (answer == "Save" && !saveFails);
         const bool saved = answer == "Save" && !saveFails;
         QCOMPARE(bytes_of(w.path), saved ? QByteArray("H\\a\\17\\b\\2\r\n") : kOpened);
-        QCOMPARE(seen.size(), saveFails || (goesOn && command == "Open") ? 2 : 1);
+        const bool dialog = command.startsWith("Open");
+        QCOMPARE(seen.size(), saveFails || (goesOn && dialog) ? 2 : 1);
         if (saveFails)
             QVERIFY2(seen[1].contains("was not saved"), qPrintable(seen[1]));
-        if (command == "Open") { // the dialog reopens the file: the edit is there if saved
-            QCOMPARE(w.form.tree().text(3), goesOn && !saved ? "1" : "17");
-            QCOMPARE(w.form.isWindowModified(), !goesOn);
-        } else {
+        const bool reopened = goesOn && (command == "recent file" || command == "drop");
+        if (command == "Exit" || command == "close box") {
             QCOMPARE(w.form.isVisible(), !goesOn);
+        } else { // the document is kept, saved, or read again from the file
+            QCOMPARE(w.form.tree().text(3), reopened && !saved ? "1" : "17");
+            QCOMPARE(w.form.isWindowModified(), !saved && !reopened);
         }
     }
 

@@ -38,6 +38,19 @@ inline bool show_window(Form1 &form)
     return QTest::qWaitForWindowActive(&form);
 }
 
+// A drag of mime onto target and, if the window takes it, the drop.
+inline bool drag_and_drop(QWidget *target, const QMimeData &mime)
+{
+    const QPointF middle = target->rect().center();
+    QDragEnterEvent enter(middle.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(middle, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
 // What a file holds now; empty when it cannot be read.
 inline QByteArray bytes_of(const QString &path)
 {
