@@ -162,6 +162,12 @@ void Form1::createMenus()
     addCommand(file, "mnuOpenArchive", QStringLiteral("Open from &Archive\u2026"),
                &Form1::mnuOpenArchive_Click)
         ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_O);
+    addCommand(file, "mnuOpenFolderTable", QStringLiteral("Open &Folder as Table\u2026"),
+               &Form1::mnuOpenFolderTable_Click)
+        ->setShortcut(Qt::CTRL | Qt::Key_T);
+    addCommand(file, "mnuOpenArchiveTable", QStringLiteral("Open Archive as &Table\u2026"),
+               &Form1::mnuOpenArchiveTable_Click)
+        ->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_T);
     set_keys(addCommand(file, "mnuSave", QStringLiteral("&Save Weapon"), &Form1::mnuSave_Click),
              QKeySequence::Save);
     set_keys(addCommand(file, "mnuSaveAs", QStringLiteral("Sav&e Weapon As\u2026"),

@@ -78,6 +78,8 @@ private:
     // Document commands.
     void mnuOpen_Click();
     void mnuOpenArchive_Click();
+    void mnuOpenFolderTable_Click();
+    void mnuOpenArchiveTable_Click();
     bool openArchiveEntry(const QString &archive, const QString &entry);
     // Shows the document just opened, or tells why shown could not be opened.
     bool takeDocument(const WeaponFileResult &result, const QString &shown);

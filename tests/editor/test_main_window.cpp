@@ -37,6 +37,8 @@ private slots:
         QCOMPARE(found.join(u'\n'),
                  "Form1 Zembrak Armsmith\nmnuFile &File\nmnuOpen &Open Weapon\n"
                  "mnuOpenArchive Open from &Archive\u2026\n"
+                 "mnuOpenFolderTable Open &Folder as Table\u2026\n"
+                 "mnuOpenArchiveTable Open Archive as &Table\u2026\n"
                  "mnuSave &Save Weapon\nmnuSaveAs Sav&e Weapon As\u2026\nmnuRevert Re&vert\n"
                  "mnuRecent &Recent Weapons\nmnuspac -\nmnuExit "
                  "E&xit\nmnuEdit &Edit\n"

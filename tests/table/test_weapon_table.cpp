@@ -1,0 +1,131 @@
+#include "table/weapon_grid.h"
+#include "table/weapon_table.h"
+#include "table_support.h"
+
+#include <QtWidgets>
+
+namespace
+{
+
+// Answers each modal window in turn from a timer inside its own event loop, so that the real
+// dialog runs: a message by the caption of a button, the Adjust Numbers dialog by its amount.
+// Gives each window's title and a message's text.
+template <class Command> QStringList answer_modals(const QStringList &answers, Command command)
+{
+    QStringList seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *window = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!window || !window->isVisible())
+            return;
+        auto *box = qobject_cast<QMessageBox *>(window);
+        seen << window->windowTitle() + (box ? ": " + box->text() : "");
+        const QString answer = seen.size() <= answers.size() ? answers[seen.size() - 1] : "";
+        if (auto *amount = window->findChild<QLineEdit *>("AdjustAmount")) {
+            amount->setText(answer);
+            window->accept();
+        }
+        for (QAbstractButton *button : box ? box->buttons() : QList<QAbstractButton *>()) {
+            if (button->text().remove(u'&') == answer)
+                button->click();
+        }
+        if (window->isVisible())
+            window->reject();
+    });
+    poll.start(5);
+    command();
+    return seen;
+}
+
+void trigger(QWidget *window, const char *name)
+{
+    auto *action = window->findChild<QAction *>(name);
+    QVERIFY2(action, name);
+    action->trigger();
+}
+
+void clickHeader(WeaponGrid *grid, int column)
+{
+    QHeaderView *header = grid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, 5));
+}
+
+} // namespace
+
+class TestWeaponTable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wholeRound();
+};
+
+// Open a folder holding a bad file, sort, bulk-set, Adjust, undo, Save All over a file changed on
+// disk, and read the files back.
+void TestWeaponTable::wholeRound()
+{
+    QTemporaryDir dir;
+    write_files(dir.path(), {{"a.wpn", "A\\damage\\10\\name\\Rifle\r\nrest\n"},
+                             {"b.wpn", "B\\damage\\20\\name\\Pistol\r\n"},
+                             {"c.wpn", "C\\damage\\30\\speed\\1.5\r\n"},
+                             {"bad.wpn", "D\\x\\1\\x\\2"},
+                             {"notes.txt", "words"}});
+    WeaponTable *table = open_weapon_table(nullptr, dir.path());
+    QVERIFY(table);
+    const std::unique_ptr<WeaponTable> owner(table);
+    table->setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(QTest::qWaitForWindowExposed(table));
+    auto *notLoaded = table->findChild<QListWidget *>("NotLoaded");
+    QCOMPARE(notLoaded->count(), 1);
+    QCOMPARE(notLoaded->item(0)->text(), "bad.wpn: The key \"x\" appears more than once.");
+    QCOMPARE(table->findChild<QLabel *>("TableCounts")->text(), "3 weapons, 3 keys, 1 not loaded");
+    QCOMPARE(table->findChild<QLabel *>("OtherFiles")->text(), "1 other file");
+
+    WeaponGrid *grid = table->grid();
+    QAbstractItemModel *model = grid->model();
+    clickHeader(grid, 1);
+    clickHeader(grid, 1);
+    QCOMPARE(grid_text(*model), "file|damage|name|speed\nc.wpn|30|-|1.5\nb.wpn|20|Pistol|-\n"
+                                "a.wpn|10|Rifle|-");
+
+    // Type into one of two selected cells and set both at once.
+    grid->setFocus();
+    grid->setCurrentIndex(model->index(0, 1));
+    grid->selectionModel()->select(model->index(1, 1), QItemSelectionModel::Select);
+    QTest::keyClick(grid, Qt::Key_4);
+    QTRY_VERIFY(grid->typedText());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_2);
+    trigger(table, "mnuSetSelected");
+    QCOMPARE(grid_text(*model), "file|damage|name|speed\nc.wpn|42|-|1.5\nb.wpn|42|Pistol|-\n"
+                                "a.wpn|10|Rifle|-");
+    QVERIFY(table->isWindowModified());
+
+    // Adjust a number and a name: the name is left alone and counted, then the step is undone.
+    grid->selectionModel()->clearSelection();
+    grid->selectionModel()->select(model->index(0, 3), QItemSelectionModel::Select);
+    grid->selectionModel()->select(model->index(2, 2), QItemSelectionModel::Select);
+    QCOMPARE(answer_modals({"2"}, [&] { trigger(table, "mnuAdjust"); }),
+             QStringList{"Adjust Numbers"});
+    QCOMPARE(model->index(0, 3).data().toString(), "3.0");
+    QCOMPARE(table->statusBar()->currentMessage(),
+             "1 numbers adjusted; 1 cells are not numbers and were left alone.");
+    trigger(table, "mnuUndo");
+    QCOMPARE(model->index(0, 3).data().toString(), "1.5");
+
+    // Another program changes b meanwhile; Save All asks about it alone.
+    write_files(dir.path(), {{"b.wpn", "B\\damage\\21\\name\\Pistol\r\n"}});
+    const QString b = QDir::toNativeSeparators(dir.filePath("b.wpn"));
+    QCOMPARE(answer_modals({"Overwrite"}, [&] { trigger(table, "mnuSaveAll"); }),
+             QStringList{"Weapons Table: " + b +
+                         " was changed by another program since it was read. Overwrite it with "
+                         "the table's values?"});
+    QCOMPARE(file_bytes(dir.filePath("a.wpn")), "A\\damage\\10\\name\\Rifle\r\nrest\n");
+    QCOMPARE(file_bytes(dir.filePath("b.wpn")), "B\\damage\\42\\name\\Pistol\r\n");
+    QCOMPARE(file_bytes(dir.filePath("c.wpn")), "C\\damage\\42\\speed\\1.5\r\n");
+    QCOMPARE(file_bytes(dir.filePath("bad.wpn")), "D\\x\\1\\x\\2");
+    QVERIFY(!table->isWindowModified());
+}
+
+QTEST_MAIN(TestWeaponTable)
+#include "test_weapon_table.moc"
