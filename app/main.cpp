@@ -2,6 +2,7 @@
 #include "document/careful_save.h"
 #include "editor/command_line.h"
 #include "editor/form1.h"
+#include "table/weapon_table.h"
 
 #include <QApplication>
 
@@ -57,5 +58,7 @@ int main(int argc, char *argv[])
     form.show();
     if (!command.file.isEmpty())
         form.openWeaponFile(command.file);
+    if (!command.table.isEmpty())
+        open_weapon_table(&form, command.table);
     return QApplication::exec();
 }
