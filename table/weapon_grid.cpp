@@ -16,6 +16,9 @@ WeaponGrid::WeaponGrid(QWidget *parent) : QTableView(parent), m_frozen(new QTabl
                     QAbstractItemView::AnyKeyPressed);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setWordWrap(false);
+    // Tab leaves for the filters and the not-loaded panel, as it does everywhere else; the arrow
+    // keys move between cells, and Tab in an open cell still moves on to the next one.
+    setTabKeyNavigation(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setSortIndicatorShown(true);

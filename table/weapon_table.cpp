@@ -82,6 +82,7 @@ void WeaponTable::createControls()
     setTabOrder(m_tableFilter, m_keyFilter);
     setTabOrder(m_keyFilter, m_grid);
     setTabOrder(m_grid, m_notLoaded);
+    m_grid->setFocus();
 
     connect(m_tableFilter, &QLineEdit::textChanged, m_model, &WeaponTableModel::setRowFilter);
     connect(m_keyFilter, &QLineEdit::textChanged, m_model, &WeaponTableModel::setKeyFilter);

@@ -84,6 +84,15 @@ void TestWeaponTable::wholeRound()
     QCOMPARE(table->findChild<QLabel *>("TableCounts")->text(), "3 weapons, 3 keys, 1 not loaded");
     QCOMPARE(table->findChild<QLabel *>("OtherFiles")->text(), "1 other file");
 
+    // Tab goes round the controls from the grid, past its cells rather than through them.
+    QVERIFY(QTest::qWaitForWindowActive(table));
+    QStringList reached{QApplication::focusWidget()->objectName()};
+    for (int step = 0; step < 4; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(reached.join(u' '), "WeaponGrid NotLoaded TableFilter KeyFilter WeaponGrid");
+
     WeaponGrid *grid = table->grid();
     QAbstractItemModel *model = grid->model();
     clickHeader(grid, 1);
