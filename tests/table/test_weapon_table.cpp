@@ -100,6 +100,15 @@ void TestWeaponTable::wholeRound()
     QCOMPARE(grid_text(*model), "file|damage|name|speed\nc.wpn|30|-|1.5\nb.wpn|20|Pistol|-\n"
                                 "a.wpn|10|Rifle|-");
 
+    // Narrowed to one key, that column keeps its own width, and so do all when it is cleared.
+    const QList<int> widths{grid->columnWidth(1), grid->columnWidth(3)};
+    QVERIFY(widths[0] != widths[1]);
+    auto *keyFilter = table->findChild<QLineEdit *>("KeyFilter");
+    keyFilter->setText("spe");
+    QCOMPARE(grid->columnWidth(1), widths[1]);
+    keyFilter->clear();
+    QCOMPARE((QList<int>{grid->columnWidth(1), grid->columnWidth(3)}), widths);
+
     // Type into one of two selected cells and set both at once.
     grid->setFocus();
     grid->setCurrentIndex(model->index(0, 1));
