@@ -75,7 +75,11 @@ CommandLine read_command_line(const QStringList &arguments)
 {
     QCommandLineParser parser;
     add_toolkit_options(parser);
-    parser.setApplicationDescription(QStringLiteral("Edits the weapon files of the game Zembrak."));
+    parser.setApplicationDescription(
+        QStringLiteral("Edits the weapon files of the game Zembrak.\n\n"
+                       "Exit status: 0 when all went well; 1 when nothing was written because of "
+                       "an error; 2 when --import-csv wrote some weapons and some failed; 64 when "
+                       "the command line is wrong."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The weapon file to open."),
