@@ -76,7 +76,7 @@ QString pasteEdits(WeaponTableModel &model, const QModelIndex &start,
                 continue;
             if (!edit->before) {
                 const QString key = model.weapons().keys()[edit->column];
-                if (const QString why =
+                if (QString why =
                         model.weapons().refusesNewKey(edit->record, key, added[edit->record]++);
                     !why.isEmpty())
                     return why;
