@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -53,11 +54,16 @@ ArchiveResult writable(const ArchiveEntry *entry, const QString &name)
     return {};
 }
 
-// A raw deflate stream, as zip entries hold it: no zlib header and no trailer.
+// A raw deflate stream, as zip entries hold it: no zlib header and no trailer. A window and a
+// match table no larger than the bytes pack them as well and spare most of the work of setting
+// up zlib's tables, which for the small entries of a Save All costs more than the packing.
 bool deflateRaw(const QByteArray &bytes, QByteArray &packed)
 {
+    int bits = 9; // the least zlib takes for a raw stream
+    while (bits < MAX_WBITS && (qsizetype(1) << bits) < bytes.size())
+        ++bits;
     z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -bits, std::max(1, bits - 7),
                      Z_DEFAULT_STRATEGY) != Z_OK)
         return false;
     packed.resize(qsizetype(deflateBound(&stream, uLong(bytes.size()))));
@@ -122,7 +128,7 @@ QByteArray rewrittenHeader(const QByteArray &old, qsizetype fixed, const Written
     return header;
 }
 
-Written pack(const QByteArray &bytes, quint16 method)
+Written pack(const QByteArray &bytes, quint16 method, const QDateTime &now)
 {
     Written written;
     if (method == 0)
@@ -132,7 +138,6 @@ Written pack(const QByteArray &bytes, quint16 method)
     written.crc =
         quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
     written.size = quint32(bytes.size());
-    const QDateTime now = QDateTime::currentDateTime();
     const QDate date = now.date();
     const QTime time = now.time();
     written.dosDate =
@@ -280,18 +285,20 @@ ArchiveResult Rewrite::copyCentral(const QList<std::pair<qint64, qint64>> &shift
 {
     for (ZipRecord &record : layout.records) {
         const qint64 before = record.central.size();
-        const auto edit = std::find_if(edits.cbegin(), edits.cend(),
-                                       [&](const Edit &e) { return e.record == &record; });
-        if (edit != edits.cend()) {
+        // Edits and shifts lie in archive order, and no two entries start at one place.
+        const auto edit = std::partition_point(edits.cbegin(), edits.cend(), [&](const Edit &e) {
+            return e.record->localOffset < record.localOffset;
+        });
+        if (edit != edits.cend() && edit->record == &record) {
             record.central = rewrittenHeader(record.central, kCentralSize, edit->written);
             // Its zip64 field is gone, so the offset goes back into the plain one.
             put32(record.central, record.offsetAt, quint32(edit->newStart));
         } else {
-            qint64 delta = 0;
-            for (const auto &[start, shift] : shifts) {
-                if (qint64(record.localOffset) > start)
-                    delta = shift;
-            }
+            const auto after =
+                std::partition_point(shifts.cbegin(), shifts.cend(), [&](const auto &shift) {
+                    return shift.first < qint64(record.localOffset);
+                });
+            const qint64 delta = after == shifts.cbegin() ? 0 : std::prev(after)->second;
             if (delta != 0 && !moveOffset(record, delta))
                 return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
         }
@@ -324,16 +331,26 @@ ArchiveResult Rewrite::run()
     return put(tail) ? ArchiveResult{} : stopped();
 }
 
-// Where the bytes of the entry at record end: at the next entry, or at the central directory.
-qint64 spanEndOf(const ZipLayout &layout, const ZipRecord &edited)
+// Where the bytes of each entry end: at the next entry, or at the central directory.
+class SpanEnds
 {
-    qint64 spanEnd = qint64(layout.centralOffset);
-    for (const ZipRecord &record : layout.records) {
-        if (record.localOffset > edited.localOffset)
-            spanEnd = std::min(spanEnd, qint64(record.localOffset));
+public:
+    explicit SpanEnds(const ZipLayout &layout) : m_centralOffset(qint64(layout.centralOffset))
+    {
+        for (const ZipRecord &record : layout.records)
+            m_starts << record.localOffset;
+        std::sort(m_starts.begin(), m_starts.end());
     }
-    return spanEnd;
-}
+    qint64 of(const ZipRecord &record) const
+    {
+        const auto next = std::upper_bound(m_starts.cbegin(), m_starts.cend(), record.localOffset);
+        return next == m_starts.cend() ? m_centralOffset : qint64(*next);
+    }
+
+private:
+    QList<quint64> m_starts;
+    qint64 m_centralOffset;
+};
 
 } // namespace
 
@@ -356,21 +373,19 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
     plan->old = open_zip_file(archive, result);
     if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
+    const QDateTime now = QDateTime::currentDateTime();
+    const SpanEnds spanEnds(plan->layout);
     for (const auto &[name, bytes] : replacements) {
-        const QList<ArchiveEntry> &entries = plan->layout.entries;
-        const auto found =
-            std::find_if(entries.cbegin(), entries.cend(), [&name = name](const ArchiveEntry &e) {
-                return e.nameReadable && e.name == name;
-            });
-        const ArchiveEntry *entry = found == entries.cend() ? nullptr : &*found;
+        const qsizetype index = plan->layout.names.value(name, -1);
+        const ArchiveEntry *entry = index < 0 ? nullptr : &plan->layout.entries[index];
         if (result = writable(entry, name); !result)
             return result;
         Edit edit;
-        edit.written = pack(bytes, entry->method);
+        edit.written = pack(bytes, entry->method, now);
         if (edit.written.packed.isEmpty() && !bytes.isEmpty())
             return cannotWrite(QStringLiteral("its entry could not be packed."));
         edit.record = &plan->layout.records[qsizetype(entry->index)];
-        edit.spanEnd = spanEndOf(plan->layout, *edit.record);
+        edit.spanEnd = spanEnds.of(*edit.record);
         plan->edits << edit;
     }
     std::sort(plan->edits.begin(), plan->edits.end(), [](const Edit &a, const Edit &b) {

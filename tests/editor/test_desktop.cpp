@@ -79,6 +79,12 @@ private slots:
             << QStringList{"--import-csv", "a.csv"}
             << "64||armsmith: --import-csv FILE needs the folder or archive to import into after "
                "it.";
+        QTest::newRow("dry run without an import")
+            << QStringList{"--dry-run", "--export-csv", "."}
+            << "64||armsmith: --dry-run goes with --import-csv.";
+        QTest::newRow("output without an export")
+            << QStringList{"--output", "x.csv", "w.wpn"}
+            << "64||armsmith: --output goes with --export-csv.";
         QTest::newRow("the window system's own options")
             << QStringList{"-style", "fusion", "-reverse", "--version"}
             << "0|armsmith " ARMSMITH_VERSION "|";
