@@ -3,6 +3,7 @@
 #include "archive/zip_archive.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <memory>
@@ -41,6 +42,9 @@ struct ZipRecord {
 struct ZipLayout {
     QList<ZipRecord> records;    // in central directory order, folders included
     QList<ArchiveEntry> entries; // the file entries, each naming its record by index
+    // Every name, with where in entries the file of that name is; -1 for a folder, or for a name
+    // that could not be read and so names no file.
+    QHash<QString, qsizetype> names;
     quint64 centralOffset = 0;
     quint64 centralSize = 0;
     // Offsets of the end records; -1 for a zip64 record the archive does not have.
