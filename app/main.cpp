@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     }
     if (!command.error.isEmpty()) {
         std::fprintf(stderr, "armsmith: %s\n", qPrintable(command.error));
-        return 2;
+        return kUsageExitStatus;
     }
     if (!command.answer.isEmpty()) {
         std::fputs(qPrintable(command.answer), stdout);

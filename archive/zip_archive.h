@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -100,10 +101,37 @@ ArchiveResult read_entry(const QString &archive, const QString &name, qint64 max
 // Told how far a long piece of work has come, out of total; answers false to cancel it.
 using ArchiveProgress = std::function<bool(qint64 done, qint64 total)>;
 
-// The whole archive with one entry's bytes replaced, packed with the method it had and dated
+// Takes the bytes of a new archive in order from its start; false when they cannot be kept,
+// which stops the work.
+using ArchiveSink = std::function<bool(QByteArrayView bytes)>;
+
+// An archive with some entries' bytes replaced, each packed with the method it had and dated
 // now. Every other entry keeps its local header, packed bytes, data descriptor and central
 // record byte for byte, but for where its local header now lies; so do the bytes before the
-// first entry and the archive's comment.
+// first entry and the archive's comment. The new archive goes out to a sink as it is made, so
+// that it never has to be held in memory whole.
+class ArchiveRewrite
+{
+public:
+    ArchiveRewrite();
+    ~ArchiveRewrite();
+    ArchiveRewrite(const ArchiveRewrite &) = delete;
+    ArchiveRewrite &operator=(const ArchiveRewrite &) = delete;
+
+    // Reads the archive's table of contents and packs the new bytes; refuses, before anything is
+    // written, an entry that is missing or cannot be packed. The archive stays open for write().
+    ArchiveResult prepare(const QString &archive,
+                          const QList<std::pair<QString, QByteArray>> &replacements);
+    // Gives the whole new archive to sink, once; the work reports to progress, which can cancel
+    // it. The old archive is only read.
+    ArchiveResult write(const ArchiveSink &sink, const ArchiveProgress &progress = {});
+
+private:
+    struct Plan;
+    std::unique_ptr<Plan> m_plan;
+};
+
+// The whole rewritten archive in memory, with one entry's bytes replaced (ArchiveRewrite).
 ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
                             QByteArray &rewritten, const ArchiveProgress &progress = {});
 // The same for several entries at once, in one pass over the archive.

@@ -14,7 +14,9 @@ namespace
 constexpr qint64 kLocalSize = 30;
 constexpr qint64 kCentralSize = 46;
 constexpr quint16 kDescriptorFlag = 0x0008;
-constexpr qint64 kCopyChunk = 4 << 20;
+// Reads of untouched bytes end where a megabyte of the new archive ends, so that a sink that
+// writes in pieces of a megabyte takes most of them as they come.
+constexpr qint64 kCopyChunk = 1 << 20;
 constexpr quint64 kMost32 = 0xFFFFFFFF;
 
 ArchiveResult cannotWrite(const QString &why)
@@ -140,8 +142,6 @@ Written pack(const QByteArray &bytes, quint16 method)
     return written;
 }
 
-// Appends count bytes of the old archive from offset on, telling progress as it goes.
-
 // Moves one record's local header offset by delta; false when the field cannot hold it.
 bool moveOffset(ZipRecord &record, qint64 delta)
 {
@@ -192,27 +192,39 @@ struct Rewrite {
     const ZipBytes &old;
     ZipLayout &layout;
     QList<Edit> edits; // in the order they lie in the archive
-    QByteArray &out;
+    const ArchiveSink &sink;
     const ArchiveProgress &progress;
     qint64 done = 0;
+    qint64 written = 0;
     bool stoppedByUser = false;
+    bool sinkFailed = false;
+    QByteArray buffer = QByteArray(kCopyChunk, Qt::Uninitialized);
 
     ArchiveResult run();
     ArchiveResult copyEntries(QList<std::pair<qint64, qint64>> &shifts);
     ArchiveResult copyCentral(const QList<std::pair<qint64, qint64>> &shifts,
                               qint64 &centralGrowth);
-    bool copyRange(qint64 offset, qint64 count, QByteArray &to);
+    bool put(QByteArrayView bytes);
+    bool copyRange(qint64 offset, qint64 count);
     ArchiveResult stopped() const;
 };
 
-// Appends count bytes of the old archive from offset on, telling progress as it goes.
-bool Rewrite::copyRange(qint64 offset, qint64 count, QByteArray &to)
+bool Rewrite::put(QByteArrayView bytes)
+{
+    if (!sink(bytes)) {
+        sinkFailed = true;
+        return false;
+    }
+    written += bytes.size();
+    return true;
+}
+
+// Passes count bytes of the old archive from offset on to the sink, telling progress as it goes.
+bool Rewrite::copyRange(qint64 offset, qint64 count)
 {
     while (count > 0) {
-        const qint64 step = std::min(count, kCopyChunk);
-        const qsizetype at = to.size();
-        to.resize(at + qsizetype(step));
-        if (!old.readAt(offset, to.data() + at, step))
+        const qint64 step = std::min(count, kCopyChunk - written % kCopyChunk);
+        if (!old.readAt(offset, buffer.data(), step) || !put(QByteArrayView(buffer).first(step)))
             return false;
         done += step;
         if (progress && !progress(done, old.size())) {
@@ -229,6 +241,8 @@ ArchiveResult Rewrite::stopped() const
 {
     if (stoppedByUser)
         return cancelled();
+    if (sinkFailed)
+        return cannotWrite(QStringLiteral("the new archive could not be written."));
     return cannotWrite(QStringLiteral("its old bytes could not be read again."));
 }
 
@@ -245,17 +259,18 @@ ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
         if (!old.readAt(start, local.data(), local.size()) || start >= qint64(kMost32))
             return cannotWrite(QStringLiteral("the entry lies beyond 4 GiB."));
         local = rewrittenHeader(local, kLocalSize, edit.written);
-        if (!copyRange(at, start - at, out))
+        if (!copyRange(at, start - at))
             return stopped();
         edit.newStart = start + delta;
         if (edit.newStart >= qint64(kMost32))
             return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
-        out += local + edit.written.packed;
+        if (!put(local) || !put(edit.written.packed))
+            return stopped();
         delta += local.size() + edit.written.packed.size() - (edit.spanEnd - start);
         shifts.append({start, delta});
         at = edit.spanEnd;
     }
-    if (!copyRange(at, qint64(layout.centralOffset) - at, out))
+    if (!copyRange(at, qint64(layout.centralOffset) - at))
         return stopped();
     return {};
 }
@@ -281,7 +296,8 @@ ArchiveResult Rewrite::copyCentral(const QList<std::pair<qint64, qint64>> &shift
                 return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
         }
         centralGrowth += record.central.size() - before;
-        out += record.central;
+        if (!put(record.central))
+            return stopped();
     }
     return {};
 }
@@ -300,13 +316,12 @@ ArchiveResult Rewrite::run()
     if (ArchiveResult copied = copyCentral(shifts, centralGrowth); !copied)
         return copied;
     const qint64 tailStart = centralStart + centralOld;
-    QByteArray tail;
-    if (!copyRange(tailStart, old.size() - tailStart, tail))
+    QByteArray tail(old.size() - tailStart, Qt::Uninitialized);
+    if (!old.readAt(tailStart, tail.data(), tail.size()))
         return stopped();
     if (!rewrittenTail(tail, tailStart, layout, delta, centralGrowth))
         return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
-    out += tail;
-    return {};
+    return put(tail) ? ArchiveResult{} : stopped();
 }
 
 // Where the bytes of the entry at record end: at the next entry, or at the central directory.
@@ -322,6 +337,66 @@ qint64 spanEndOf(const ZipLayout &layout, const ZipRecord &edited)
 
 } // namespace
 
+// What a prepared rewrite holds until it is written: the old archive, open, its layout, and
+// the new entries packed.
+struct ArchiveRewrite::Plan {
+    std::unique_ptr<ZipBytes> old;
+    ZipLayout layout;
+    QList<Edit> edits;
+};
+
+ArchiveRewrite::ArchiveRewrite() = default;
+ArchiveRewrite::~ArchiveRewrite() = default;
+
+ArchiveResult ArchiveRewrite::prepare(const QString &archive,
+                                      const QList<std::pair<QString, QByteArray>> &replacements)
+{
+    auto plan = std::make_unique<Plan>();
+    ArchiveResult result;
+    plan->old = open_zip_file(archive, result);
+    if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
+        return result;
+    for (const auto &[name, bytes] : replacements) {
+        const QList<ArchiveEntry> &entries = plan->layout.entries;
+        const auto found =
+            std::find_if(entries.cbegin(), entries.cend(), [&name = name](const ArchiveEntry &e) {
+                return e.nameReadable && e.name == name;
+            });
+        const ArchiveEntry *entry = found == entries.cend() ? nullptr : &*found;
+        if (result = writable(entry, name); !result)
+            return result;
+        Edit edit;
+        edit.written = pack(bytes, entry->method);
+        if (edit.written.packed.isEmpty() && !bytes.isEmpty())
+            return cannotWrite(QStringLiteral("its entry could not be packed."));
+        edit.record = &plan->layout.records[qsizetype(entry->index)];
+        edit.spanEnd = spanEndOf(plan->layout, *edit.record);
+        plan->edits << edit;
+    }
+    std::sort(plan->edits.begin(), plan->edits.end(), [](const Edit &a, const Edit &b) {
+        return a.record->localOffset < b.record->localOffset;
+    });
+    m_plan = std::move(plan);
+    return {};
+}
+
+ArchiveResult ArchiveRewrite::write(const ArchiveSink &sink, const ArchiveProgress &progress)
+{
+    const std::unique_ptr<Plan> plan = std::move(m_plan);
+    if (!plan)
+        return cannotWrite(QStringLiteral("it was not read first."));
+    const qint64 total = plan->old->size();
+    // The run is framed by a report of nothing done and one of everything done, whatever
+    // becomes of it, so that whoever shows the progress knows when to stop showing it.
+    if (progress && !progress(0, total))
+        return cancelled();
+    Rewrite rewrite{*plan->old, plan->layout, std::move(plan->edits), sink, progress};
+    const ArchiveResult result = rewrite.run();
+    if (progress)
+        progress(total, total);
+    return result;
+}
+
 ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
                             QByteArray &rewritten, const ArchiveProgress &progress)
 {
@@ -333,41 +408,16 @@ ArchiveResult rewrite_entries(const QString &archive,
                               QByteArray &rewritten, const ArchiveProgress &progress)
 {
     rewritten.clear();
-    ArchiveResult result;
-    const std::unique_ptr<ZipBytes> old = open_zip_file(archive, result);
-    ZipLayout layout;
-    if (!old || !(result = read_zip_layout(*old, layout)))
-        return result;
-    QList<Edit> edits;
-    qint64 grown = 0;
-    for (const auto &[name, bytes] : replacements) {
-        const auto found = std::find_if(
-            layout.entries.cbegin(), layout.entries.cend(),
-            [&name = name](const ArchiveEntry &e) { return e.nameReadable && e.name == name; });
-        const ArchiveEntry *entry = found == layout.entries.cend() ? nullptr : &*found;
-        if (result = writable(entry, name); !result)
-            return result;
-        Edit edit;
-        edit.written = pack(bytes, entry->method);
-        if (edit.written.packed.isEmpty() && !bytes.isEmpty())
-            return cannotWrite(QStringLiteral("its entry could not be packed."));
-        edit.record = &layout.records[qsizetype(entry->index)];
-        edit.spanEnd = spanEndOf(layout, *edit.record);
-        grown += edit.written.packed.size();
-        edits << edit;
+    ArchiveRewrite rewrite;
+    ArchiveResult result = rewrite.prepare(archive, replacements);
+    if (result) {
+        result = rewrite.write(
+            [&](QByteArrayView bytes) {
+                rewritten += bytes;
+                return true;
+            },
+            progress);
     }
-    std::sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) {
-        return a.record->localOffset < b.record->localOffset;
-    });
-    rewritten.reserve(qsizetype(old->size() + grown));
-    Rewrite rewrite{*old, layout, std::move(edits), rewritten, progress};
-    // The run is framed by a report of nothing done and one of everything done, whatever
-    // becomes of it, so that whoever shows the progress knows when to stop showing it.
-    if (progress && !progress(0, old->size()))
-        return cancelled();
-    result = rewrite.run();
-    if (progress)
-        progress(old->size(), old->size());
     if (!result)
         rewritten.clear();
     return result;

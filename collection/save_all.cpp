@@ -1,8 +1,7 @@
 #include "collection/save_all.h"
 
-#include "archive/zip_archive.h"
-#include "document/careful_save.h"
 #include "document/weapon_file.h"
+#include "weapons/archive_weapon.h"
 
 #include <QDir>
 
@@ -79,20 +78,14 @@ void saveArchive(WeaponCollection &weapons, ChangeCheck &check, SaveReport &repo
     const QString archive = QDir::toNativeSeparators(weapons.source());
     if (rows.isEmpty() || !check.mayWrite(*weapons.record(rows.front()).document, archive))
         return;
-    QByteArray rewritten;
-    QString failure;
-    if (const ArchiveResult packed = rewrite_entries(weapons.source(), entries, rewritten); !packed)
-        failure = packed.reason;
-    else if (const WeaponFileResult written = write_file_carefully(weapons.source(), rewritten);
-             !written)
-        failure = written.reason;
-    if (!failure.isEmpty()) {
+    DiskSnapshot disk;
+    if (const ArchiveResult written = write_archive_entries(weapons.source(), entries, &disk);
+        !written) {
         for (const int row : rows)
-            report.failures.append({weapons.location(row), failure});
+            report.failures.append({weapons.location(row), written.reason});
         return;
     }
     // Every entry lives in the one file just replaced.
-    const DiskSnapshot disk = disk_snapshot(weapons.source());
     for (int row = 0; row < weapons.size(); ++row) {
         weapons.record(row).document->noteSaved(disk);
         weapons.record(row).document->setModified(weapons.isChanged(row));

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <cerrno>
 #include <csignal>
@@ -106,6 +107,27 @@ std::optional<WeaponFileResult> replaceAtomically(const QString &path, const Sav
     return WeaponFileResult{};
 }
 
+// Produced content is taken down in a temporary file first: the in-place write reads back what
+// it wrote and may have to write it again, and the writer may be reading the very file that is
+// about to be overwritten.
+WeaponFileResult writeInPlace(const QString &path, const SaveSource &source, const struct stat &old,
+                              bool backUp, DiskSnapshot *written)
+{
+    if (!source.isProduced())
+        return write_in_place(path, source, old, backUp, written);
+    QTemporaryFile copy;
+    if (!copy.open())
+        return cannotWrite(copy.errorString());
+    quint64 sum = 0;
+    struct stat info {
+    };
+    if (const int error = source.writeTo(copy.handle(), sum); error != 0)
+        return cannotWrite(system_error_text(error));
+    if (::fstat(copy.handle(), &info) != 0)
+        return cannotWrite(system_error_text(errno));
+    return write_in_place(path, SaveSource(copy.handle(), info.st_size), old, backUp, written);
+}
+
 // backUp false: the bytes come from the backup of an unfinished save, which keeps them safe.
 WeaponFileResult writeCarefully(const QString &path, const SaveSource &source, bool backUp,
                                 DiskSnapshot *written)
@@ -127,7 +149,7 @@ WeaponFileResult writeCarefully(const QString &path, const SaveSource &source, b
                 replaceAtomically(path, source, &old, written))
             return *replaced;
     }
-    return write_in_place(path, source, old, backUp, written);
+    return writeInPlace(path, source, old, backUp, written);
 }
 
 // The backup's bytes, refused unless it is a regular file.
@@ -159,6 +181,12 @@ WeaponFileResult write_file_carefully(const QString &path, const QFileDevice &so
     if (source.handle() < 0 || ::fstat(source.handle(), &info) != 0)
         return cannotWrite(QStringLiteral("the new content could not be read."));
     return writeCarefully(path, SaveSource(source.handle(), info.st_size), true, written);
+}
+
+WeaponFileResult write_file_carefully(const QString &path, const ContentWriter &writer,
+                                      DiskSnapshot *written)
+{
+    return writeCarefully(path, SaveSource(writer), true, written);
 }
 
 QString unfinished_save_backup(const QString &path)

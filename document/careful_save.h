@@ -3,7 +3,10 @@
 #include "document/weapon_file.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
 
 class QFileDevice;
 
@@ -21,6 +24,23 @@ WeaponFileResult write_file_carefully(const QString &path, const QByteArray &byt
 // The same with the whole content of source, an open file, as the new bytes: a temporary file
 // that another library wrote, for one. It is read from its start; its position does not move.
 WeaponFileResult write_file_carefully(const QString &path, const QFileDevice &source,
+                                      DiskSnapshot *written = nullptr);
+
+// Takes a new file's content in order from its start and puts it into the file being written.
+class ContentSink
+{
+public:
+    virtual ~ContentSink() = default;
+    // Appends bytes; 0, or the errno of the write that failed.
+    virtual int write(QByteArrayView bytes) = 0;
+};
+// Produces the whole new content into the sink, at most once per save; 0, or an errno that stops
+// the save with the file as it was (ECANCELED when the user stopped it).
+using ContentWriter = std::function<int(ContentSink &sink)>;
+// The same with content that writer produces, so that content too large to hold in memory goes
+// straight into the new file. The writer may read the file at path: it runs before a byte of
+// the file is replaced.
+WeaponFileResult write_file_carefully(const QString &path, const ContentWriter &writer,
                                       DiskSnapshot *written = nullptr);
 
 // The backup that a save in place of the file at path left when it did not finish (the program

@@ -10,10 +10,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace
 {
@@ -143,11 +145,73 @@ void removeBackup(const QString &name)
         sync_folder(QFileInfo(name).absolutePath());
 }
 
+// Gathers what a writer produces into whole pieces, so that the checksum comes out the same as
+// for bytes read back from the file, and writes each piece as it fills.
+class PieceSink : public ContentSink
+{
+public:
+    explicit PieceSink(int fd) : m_fd(fd), m_piece(kFilePiece, Qt::Uninitialized) {}
+
+    int write(QByteArrayView bytes) override
+    {
+        while (!bytes.isEmpty()) {
+            // A whole piece at a piece's start goes out without a copy.
+            if (m_filled == 0 && bytes.size() >= kFilePiece) {
+                if (const int error = put(bytes.first(kFilePiece)); error != 0)
+                    return error;
+                bytes = bytes.sliced(kFilePiece);
+                continue;
+            }
+            const qsizetype n = std::min(bytes.size(), kFilePiece - m_filled);
+            std::memcpy(m_piece.data() + m_filled, bytes.data(), size_t(n));
+            m_filled += n;
+            bytes = bytes.sliced(n);
+            if (m_filled == kFilePiece) {
+                if (const int error = finish(); error != 0)
+                    return error;
+            }
+        }
+        return 0;
+    }
+
+    // Writes what is left of the last piece; 0 or errno.
+    int finish()
+    {
+        const qsizetype n = std::exchange(m_filled, 0);
+        return n == 0 ? 0 : put(QByteArrayView(m_piece).first(n));
+    }
+    quint64 sum() const { return m_sum; }
+
+private:
+    int put(QByteArrayView piece)
+    {
+        if (const int error = write_at(m_fd, piece.data(), piece.size(), m_at); error != 0)
+            return error;
+        m_sum = piece_checksum(piece, m_sum);
+        m_at += piece.size();
+        return 0;
+    }
+
+    int m_fd;
+    QByteArray m_piece;
+    qsizetype m_filled = 0;
+    qint64 m_at = 0;
+    quint64 m_sum = 0;
+};
+
 } // namespace
 
 int SaveSource::writeTo(int fd, quint64 &sum, const std::function<int()> &afterPiece) const
 {
     sum = 0;
+    if (m_writer) {
+        PieceSink sink(fd);
+        int error = (*m_writer)(sink);
+        if (error == 0)
+            error = sink.finish();
+        sum = sink.sum();
+        return error;
+    }
     QByteArray buffer;
     for (qint64 at = 0; at < m_size; at += kFilePiece) {
         const qint64 n = std::min<qint64>(kFilePiece, m_size - at);

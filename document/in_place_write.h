@@ -9,17 +9,22 @@
 
 struct stat;
 
-// What a careful save writes: bytes in memory, or the whole content of an open file.
+// What a careful save writes: bytes in memory, the whole content of an open file, or what a
+// writer produces. The last can be written only once and its size is known only after, so
+// an in-place write, which compares and may write again, takes it from a temporary copy.
 class SaveSource
 {
 public:
     explicit SaveSource(QByteArrayView bytes) : m_bytes(bytes), m_size(bytes.size()) {}
     SaveSource(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    explicit SaveSource(const ContentWriter &writer) : m_writer(&writer) {}
+    bool isProduced() const { return m_writer != nullptr; }
     qint64 size() const { return m_size; }
     // Writes every byte to fd from its start, a piece at a time, calling afterPiece after each;
     // sum gets the bytes' checksum. 0, or the errno of the step (or of afterPiece) that failed.
     int writeTo(int fd, quint64 &sum, const std::function<int()> &afterPiece = {}) const;
     // 0 when fd holds exactly these bytes from its start, EIO when it holds others, else errno.
+    // Not for produced content.
     int compareWith(int fd) const;
 
 private:
@@ -27,6 +32,7 @@ private:
     const char *piece(qint64 offset, qint64 n, QByteArray &buffer, int &error) const;
 
     QByteArrayView m_bytes;
+    const ContentWriter *m_writer = nullptr;
     int m_fd = -1;
     qint64 m_size = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/zip_archive.h"
+#include "collection/weapon_entries.h"
 
 #include <QDialog>
 #include <QSortFilterProxyModel>
@@ -12,26 +13,6 @@
 class QDialogButtonBox;
 class QLineEdit;
 class QListView;
-
-// How much of each entry's start is unpacked first to tell a weapon file from anything else.
-inline constexpr qint64 kWeaponCheckBytes = 4096;
-
-enum class EntryKind { Weapon, Other, Unopenable };
-
-// Whether the entry's first line loads as a weapon file with at least one key and value. A line
-// longer than its first few KB is judged by the keys and values that start shows whole; only a
-// line that shows none is read on, up to the largest weapon file. Unopenable, with why in
-// reason, is an entry that may be a weapon file but cannot be read (encrypted, packed with a
-// method we cannot unpack, too large, a broken name, damaged).
-EntryKind weapon_entry_kind(ArchiveReader &reader, const ArchiveEntry &entry, QString *reason);
-
-// What the weapon entries of an open archive are, in archive order.
-struct WeaponEntries {
-    QList<ArchiveEntry> weapons;
-    QStringList unopenable; // a sentence for each entry that could not be looked into
-    bool cancelled = false;
-};
-WeaponEntries find_weapon_entries(ArchiveReader &reader, const ArchiveProgress &progress = {});
 
 // How a name is listed: as it is, with a mark when it climbs out of the archive's folder.
 QString shown_entry_name(const ArchiveEntry &entry);

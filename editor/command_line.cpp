@@ -42,6 +42,17 @@ struct TableOptions {
 
 QString absolute(const QString &path) { return QFileInfo(path).absoluteFilePath(); }
 
+// An option that only tunes another command means nothing alone; a script that leaves the
+// command out must hear so, not have its --output or --dry-run pass unnoticed.
+QString stray_option(const QCommandLineParser &parser, const TableOptions &options)
+{
+    if (parser.isSet(options.output) && !parser.isSet(options.exportCsv))
+        return QStringLiteral("--output goes with --export-csv.");
+    if (parser.isSet(options.dryRun) && !parser.isSet(options.importCsv))
+        return QStringLiteral("--dry-run goes with --import-csv.");
+    return {};
+}
+
 void readTableCommand(const QCommandLineParser &parser, const TableOptions &options,
                       CommandLine &command)
 {
@@ -75,7 +86,11 @@ CommandLine read_command_line(const QStringList &arguments)
 {
     QCommandLineParser parser;
     add_toolkit_options(parser);
-    parser.setApplicationDescription(QStringLiteral("Edits the weapon files of the game Zembrak."));
+    parser.setApplicationDescription(
+        QStringLiteral("Edits the weapon files of the game Zembrak.\n\n"
+                       "Exit status: 0 when all went well; 1 when nothing was written because of "
+                       "an error; 2 when --import-csv wrote some weapons and some failed; 64 when "
+                       "the command line is wrong."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The weapon file to open."),
@@ -112,6 +127,10 @@ CommandLine read_command_line(const QStringList &arguments)
     } else if (parser.isSet(version)) {
         command.answer = QCoreApplication::applicationName() + u' ' +
                          QCoreApplication::applicationVersion() + u'\n';
+    } else if (const QString stray =
+                   stray_option(parser, {table, exportCsv, output, importCsv, dryRun});
+               !stray.isEmpty()) {
+        command.error = stray;
     } else if (parser.isSet(exportCsv) || parser.isSet(importCsv) || parser.isSet(table)) {
         readTableCommand(parser, {table, exportCsv, output, importCsv, dryRun}, command);
     } else if (parser.positionalArguments().size() > 1) {

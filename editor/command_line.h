@@ -20,6 +20,11 @@ struct CommandLine {
     bool runsWithoutWindow() const { return !exportCsv.isEmpty() || !importCsv.isEmpty(); }
 };
 
+// The exit status of a command line that cannot be followed. Scripts tell it apart from the CSV
+// commands' own 1 (nothing written) and 2 (written in part); 64 is the usual code for wrong
+// usage (EX_USAGE).
+inline constexpr int kUsageExitStatus = 64;
+
 // The program's name and version, and the desktop entry its windows belong to.
 void describe_application();
 

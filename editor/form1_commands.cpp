@@ -10,8 +10,8 @@
 #include "editor/file_name_check.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
-#include "editor/unfinished_save_question.h"
 #include "ui/message_box.h"
+#include "ui/unfinished_save_question.h"
 #include "weapons/archive_weapon.h"
 
 #include <QApplication>
@@ -34,7 +34,7 @@ void Form1::mnuOpen_Click()
 
 bool Form1::openWeaponFile(const QString &path)
 {
-    if (!settle_unfinished_save(this, path))
+    if (!settle_unfinished_save(this, kProgramTitle, path))
         return false;
     WeaponFileResult result = m_document->openFile(path);
     if (const QString why = name_not_utf8(path); !result && !why.isEmpty())
@@ -51,6 +51,8 @@ void Form1::mnuOpenArchive_Click()
     if (!maybeSave() || !m_archiveDialog->ShowOpen())
         return;
     const QString archive = m_archiveDialog->FileName;
+    if (!settle_unfinished_save(this, kProgramTitle, archive))
+        return;
     QString failure;
     if (const std::optional<QString> entry = choose_archive_entry(this, archive, &failure))
         openArchiveEntry(archive, *entry);

@@ -1,4 +1,5 @@
 #include "collection/csv.h"
+#include "collection/tab_separated.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -6,7 +7,8 @@
 
 // Any input is a CSV file as a user might hand it to Import. Whatever the reader accepts, the
 // writer must write so that it reads back as the same records; whatever it refuses, it must
-// refuse with a place the user can find.
+// refuse with a place the user can find. As cells pasted from a spreadsheet, whatever rows it
+// gives, Copy must write so that they paste back the same.
 
 namespace
 {
@@ -24,6 +26,8 @@ void check(bool holds, const char *what)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(data, static_cast<qsizetype>(size));
+    const QList<QStringList> rows = read_tab_separated(QString::fromUtf8(bytes));
+    check(read_tab_separated(write_tab_separated(rows)) == rows, "copied cells paste back");
     CsvTable table;
     CsvError error;
     if (!read_csv(bytes, table, error)) {

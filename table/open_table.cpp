@@ -2,9 +2,11 @@
 
 #include "collection/weapon_loader.h"
 #include "ui/message_box.h"
+#include "ui/unfinished_save_question.h"
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
@@ -46,6 +48,10 @@ LoadedWeapons loadWithProgress(QWidget *owner, const QString &path)
 
 WeaponTable *open_weapon_table(QWidget *owner, const QString &path)
 {
+    // An archive is one file, and a save into it can have been cut short like any other.
+    if (QFileInfo(path).isFile() &&
+        !settle_unfinished_save(owner, QStringLiteral("Weapons Table"), path))
+        return nullptr;
     LoadedWeapons loaded = loadWithProgress(owner, path);
     if (loaded.cancelled)
         return nullptr;

@@ -6,6 +6,20 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include <algorithm>
+
+namespace
+{
+
+// A column is at least this many characters wide, and at most this many, so that one long value
+// does not push the others out of view.
+constexpr int kNarrowest = 6;
+constexpr int kWidest = 32;
+// Only the first rows are measured, so that a table of thousands of weapons opens at once.
+constexpr int kRowsMeasured = 40;
+
+} // namespace
+
 WeaponGrid::WeaponGrid(QWidget *parent) : QTableView(parent), m_frozen(new QTableView(this))
 {
     setObjectName(QStringLiteral("WeaponGrid"));
@@ -16,6 +30,9 @@ WeaponGrid::WeaponGrid(QWidget *parent) : QTableView(parent), m_frozen(new QTabl
                     QAbstractItemView::AnyKeyPressed);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setWordWrap(false);
+    // Tab leaves for the filters and the not-loaded panel, as it does everywhere else; the arrow
+    // keys move between cells, and Tab in an open cell still moves on to the next one.
+    setTabKeyNavigation(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setSortIndicatorShown(true);
@@ -64,9 +81,13 @@ void WeaponGrid::setTableModel(WeaponTableModel *model)
             m_frozen->setColumnHidden(column, true);
         m_frozen->setColumnWidth(0, columnWidth(0));
     };
+    // A filter's reset keeps each column at its width, wherever the column comes to stand.
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &WeaponGrid::keepWidths);
+    connect(model, &QAbstractItemModel::modelReset, this, &WeaponGrid::restoreWidths);
     connect(model, &QAbstractItemModel::modelReset, this, hideKeys);
+    for (int column = 0; column < model->columnCount(); ++column)
+        fitColumn(column);
     hideKeys();
-    setColumnWidth(0, 180);
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     viewport()->stackUnder(m_frozen);
     placeFrozen();
@@ -123,6 +144,37 @@ QModelIndex WeaponGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers mo
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shift);
     }
     return current;
+}
+
+// As wide as the key and the values of the first rows, in the grid's own font, so that a larger
+// desktop font does not cut every value short.
+void WeaponGrid::fitColumn(int column)
+{
+    const int rows = std::min(m_model->rowCount(), kRowsMeasured);
+    int width = horizontalHeader()->sectionSizeHint(column);
+    const int character = fontMetrics().averageCharWidth();
+    // The grid line takes a pixel of the cell, and a character more keeps values apart.
+    for (int row = 0; row < rows; ++row)
+        width =
+            std::max(width, sizeHintForIndex(m_model->index(row, column)).width() + 1 + character);
+    setColumnWidth(column, std::clamp(width, kNarrowest * character, kWidest * character));
+}
+
+void WeaponGrid::keepWidths()
+{
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        m_widths.insert(m_model->keyColumnAt(column), columnWidth(column));
+}
+
+void WeaponGrid::restoreWidths()
+{
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        const auto width = m_widths.constFind(m_model->keyColumnAt(column));
+        if (width != m_widths.cend())
+            setColumnWidth(column, *width);
+        else
+            fitColumn(column);
+    }
 }
 
 void WeaponGrid::placeFrozen()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QTableView>
 
 #include <optional>
@@ -31,7 +32,11 @@ protected:
 
 private:
     void placeFrozen();
+    void fitColumn(int column);
+    void keepWidths();
+    void restoreWidths();
 
     QTableView *m_frozen;
     WeaponTableModel *m_model = nullptr;
+    QHash<int, int> m_widths; // by the collection's column, -1 for the path
 };

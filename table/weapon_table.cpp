@@ -15,6 +15,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 WeaponTable::WeaponTable(std::unique_ptr<WeaponCollection> weapons, QWidget *parent)
     : QMainWindow(parent), m_weapons(std::move(weapons))
 {
@@ -75,13 +77,17 @@ void WeaponTable::createControls()
     m_notLoaded->setAccessibleName(QStringLiteral("Files not loaded"));
     for (const NotLoaded &file : m_weapons->notLoaded())
         m_notLoaded->addItem(QStringLiteral("%1: %2").arg(file.path, file.reason));
-    m_notLoaded->setMaximumHeight(fontMetrics().height() * 6);
+    // As tall as its lines, up to five, so that the grid keeps the room.
+    m_notLoaded->setMaximumHeight(int(std::min<qsizetype>(m_notLoaded->count(), 5)) *
+                                      m_notLoaded->sizeHintForRow(0) +
+                                  2 * m_notLoaded->frameWidth());
     m_notLoaded->setVisible(m_notLoaded->count() > 0);
     layout->addWidget(m_notLoaded);
     setCentralWidget(central);
     setTabOrder(m_tableFilter, m_keyFilter);
     setTabOrder(m_keyFilter, m_grid);
     setTabOrder(m_grid, m_notLoaded);
+    m_grid->setFocus();
 
     connect(m_tableFilter, &QLineEdit::textChanged, m_model, &WeaponTableModel::setRowFilter);
     connect(m_keyFilter, &QLineEdit::textChanged, m_model, &WeaponTableModel::setKeyFilter);
@@ -92,6 +98,7 @@ void WeaponTable::createControls()
     m_counts->setObjectName(QStringLiteral("TableCounts"));
     m_others = new QLabel(this);
     m_others->setObjectName(QStringLiteral("OtherFiles"));
+    m_others->setContentsMargins(fontMetrics().averageCharWidth() * 2, 0, 0, 0);
     statusBar()->addPermanentWidget(m_counts);
     statusBar()->addPermanentWidget(m_others);
 }

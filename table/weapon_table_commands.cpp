@@ -7,6 +7,7 @@
 #include "collection/csv_exchange.h"
 #include "collection/natural_order.h"
 #include "collection/save_all.h"
+#include "collection/tab_separated.h"
 #include "document/weapon_file.h"
 #include "ui/message_box.h"
 
@@ -52,16 +53,38 @@ QString cellName(WeaponTableModel &model, const QModelIndex &index)
              model.weapons().record(model.recordAt(index.row())).path);
 }
 
-// Text from a spreadsheet: rows on lines, cells between tabs.
-QList<QStringList> tabSeparated(QString text)
+// The edits that paste rows of cells with their first at start, or why nothing can be pasted. An
+// empty cell over a missing one leaves it missing, so that what Copy took pastes back as it was.
+QString pasteEdits(WeaponTableModel &model, const QModelIndex &start,
+                   const QList<QStringList> &rows, QList<CellEdit> &edits)
 {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (text.endsWith(u'\n'))
-        text.chop(1);
-    QList<QStringList> rows;
-    for (const QString &line : text.split(u'\n'))
-        rows << line.split(u'\t');
-    return rows;
+    QHash<int, int> added; // new pairs per record, each taking room in its file
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        for (qsizetype c = 0; c < rows[r].size(); ++c) {
+            const QString &text = rows[r][c];
+            const QModelIndex index = model.index(start.row() + int(r), start.column() + int(c));
+            if (!index.isValid())
+                return QStringLiteral("The pasted cells run past the end of the table.");
+            if (index.column() == 0)
+                return QStringLiteral("A weapon's path cannot be changed here.");
+            if (const QString part = unwritable_part(text); !part.isEmpty())
+                return QStringLiteral("The value for %1 holds %2, which a weapon file cannot "
+                                      "keep.")
+                    .arg(cellName(model, index), part);
+            const std::optional<CellEdit> edit = model.editFor(index, text);
+            if (!edit || (!edit->before && text.isEmpty()))
+                continue;
+            if (!edit->before) {
+                const QString key = model.weapons().keys()[edit->column];
+                if (QString why =
+                        model.weapons().refusesNewKey(edit->record, key, added[edit->record]++);
+                    !why.isEmpty())
+                    return why;
+            }
+            edits << *edit;
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -159,7 +182,7 @@ void WeaponTable::mnuClose_Click() { close(); }
 void WeaponTable::mnuCopy_Click()
 {
     const Block block = selectedBlock(m_grid->selectionModel()->selectedIndexes());
-    QStringList lines;
+    QList<QStringList> rows;
     for (const int row : block.rows) {
         QStringList cells;
         for (const int column : block.columns) {
@@ -167,37 +190,21 @@ void WeaponTable::mnuCopy_Click()
             cells << (m_grid->selectionModel()->isSelected(index) ? index.data().toString()
                                                                   : QString());
         }
-        lines << cells.join(u'\t');
+        rows << cells;
     }
-    QApplication::clipboard()->setText(lines.join(u'\n') + (lines.isEmpty() ? "" : "\n"));
+    QApplication::clipboard()->setText(write_tab_separated(rows));
 }
 
 void WeaponTable::mnuPaste_Click()
 {
     takeTyped();
     const QModelIndex start = m_grid->currentIndex();
-    const QList<QStringList> rows = tabSeparated(QApplication::clipboard()->text());
+    const QList<QStringList> rows = read_tab_separated(QApplication::clipboard()->text());
     if (!start.isValid() || rows.isEmpty())
         return;
     QList<CellEdit> edits;
-    QString refusal;
-    for (qsizetype r = 0; r < rows.size() && refusal.isEmpty(); ++r) {
-        for (qsizetype c = 0; c < rows[r].size() && refusal.isEmpty(); ++c) {
-            const QModelIndex index = m_model->index(start.row() + int(r), start.column() + int(c));
-            if (!index.isValid())
-                refusal = QStringLiteral("The pasted cells run past the end of the table.");
-            else if (index.column() == 0)
-                refusal = QStringLiteral("A weapon's path cannot be changed here.");
-            else if (const QString part = unwritable_part(rows[r][c]); !part.isEmpty())
-                refusal = QStringLiteral("The value for %1 holds %2, which a weapon file cannot "
-                                         "keep.")
-                              .arg(cellName(*m_model, index), part);
-            else if (const std::optional<CellEdit> edit = m_model->editFor(index, rows[r][c]))
-                edits << *edit;
-        }
-    }
-    if (!refusal.isEmpty()) {
-        show_warning(this, kTitle, QStringLiteral("Nothing was pasted. ") + refusal);
+    if (const QString refusal = pasteEdits(*m_model, start, rows, edits); !refusal.isEmpty()) {
+        say(QStringLiteral("Nothing was pasted. ") + refusal);
         return;
     }
     m_model->push(edits, QStringLiteral("Paste %1 Cells").arg(edits.size()));

@@ -118,8 +118,12 @@ QVariant WeaponTableModel::background(const QModelIndex &index) const
     if (index.column() == 0)
         return {};
     const std::optional<QString> value = valueAt(index);
-    if (!value)
-        return QBrush(QPalette().color(QPalette::Mid), Qt::BDiagPattern);
+    if (!value) {
+        // Faint lines in the text's own colour show on a light and a dark base alike.
+        QColor lines = QPalette().color(QPalette::Text);
+        lines.setAlpha(80);
+        return QBrush(lines, Qt::BDiagPattern);
+    }
     const int record = m_rows[index.row()];
     if (m_baseline < 0 || record == m_baseline)
         return {};

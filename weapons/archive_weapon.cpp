@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <cerrno>
+
 WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, const QString &entry,
                                      WeaponOrigin &origin)
 {
@@ -21,15 +23,35 @@ WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, c
     return {};
 }
 
+ArchiveResult write_archive_entries(const QString &archive,
+                                    const QList<std::pair<QString, QByteArray>> &entries,
+                                    DiskSnapshot *written, const ArchiveProgress &progress)
+{
+    ArchiveRewrite rewrite;
+    ArchiveResult streamed = rewrite.prepare(archive, entries);
+    if (!streamed)
+        return streamed;
+    int sinkError = 0;
+    const ContentWriter writer = [&](ContentSink &sink) {
+        streamed = rewrite.write(
+            [&](QByteArrayView bytes) { return (sinkError = sink.write(bytes)) == 0; }, progress);
+        if (sinkError != 0 || streamed)
+            return sinkError;
+        return streamed.status == ArchiveStatus::Cancelled ? ECANCELED : EIO;
+    };
+    const WeaponFileResult saved = write_file_carefully(archive, writer, written);
+    // The archive's own reason says more than the errno it was turned into.
+    if (!streamed && sinkError == 0)
+        return streamed;
+    if (!saved)
+        return {ArchiveStatus::CannotWrite, saved.reason};
+    return {};
+}
+
 ArchiveResult write_archive_entry(const QString &archive, const QString &entry,
                                   const QByteArray &bytes, const ArchiveProgress &progress)
 {
-    QByteArray rewritten;
-    if (ArchiveResult result = rewrite_entry(archive, entry, bytes, rewritten, progress); !result)
-        return result;
-    if (const WeaponFileResult written = write_file_carefully(archive, rewritten); !written)
-        return {ArchiveStatus::CannotWrite, written.reason};
-    return {};
+    return write_archive_entries(archive, {{entry, bytes}}, nullptr, progress);
 }
 
 WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origin,
@@ -38,10 +60,12 @@ WeaponFileResult save_archive_weapon(const WeaponTree &tree, WeaponOrigin &origi
     QByteArray bytes;
     if (WeaponFileResult encoded = weapon_file_bytes(tree, origin.rest, bytes); !encoded)
         return encoded;
-    const ArchiveResult written = write_archive_entry(origin.path, origin.entry, bytes, progress);
+    DiskSnapshot disk;
+    const ArchiveResult written =
+        write_archive_entries(origin.path, {{origin.entry, bytes}}, &disk, progress);
     if (!written)
         return {WeaponFileStatus::CannotWrite, 0, written.reason};
-    origin.disk = disk_snapshot(origin.path);
+    origin.disk = disk;
     return {};
 }
 

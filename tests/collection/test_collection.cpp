@@ -4,6 +4,7 @@
 #include "collection/csv_exchange.h"
 #include "collection/natural_order.h"
 #include "collection/save_all.h"
+#include "collection/tab_separated.h"
 #include "collection/weapon_loader.h"
 
 #include "../archive/zip_maker.h"
@@ -73,6 +74,8 @@ private slots:
     void csvRead();
     void csvRefused_data();
     void csvRefused();
+    void tabSeparated_data();
+    void tabSeparated();
     void folderScan();
     void importCsv_data();
     void importCsv();
@@ -181,6 +184,30 @@ void TestCollection::csvRefused()
     CsvError error;
     QVERIFY(!read_csv(bytes, csv, error));
     QCOMPARE(error.text(), message);
+}
+
+void TestCollection::tabSeparated_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<QStringList>>("rows");
+    QTest::newRow("quoted cells with tabs, quotes and line breaks")
+        << "\"a\tb\"\t\"say \"\"hi\"\"\"\r\n\"two\r\nlines\"\tx\r\n"
+        << QList<QStringList>{{"a\tb", "say \"hi\""}, {"two\r\nlines", "x"}};
+    QTest::newRow("empty lines are empty cells, the last line end optional")
+        << "a\n\n\tb" << QList<QStringList>{{"a"}, {""}, {"", "b"}};
+    QTest::newRow("quotes that do not close at a cell's end are text")
+        << "\"5\" barrel\t\"open\n"
+        << QList<QStringList>{{"\"5\" barrel", "\"open"}};
+    QTest::newRow("CR alone ends a row") << "a\rb\r" << QList<QStringList>{{"a"}, {"b"}};
+    QTest::newRow("one empty cell") << "\r\n" << QList<QStringList>{{""}};
+}
+
+void TestCollection::tabSeparated()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<QStringList>, rows);
+    QCOMPARE(read_tab_separated(text), rows);
+    QCOMPARE(read_tab_separated(write_tab_separated(rows)), rows);
 }
 
 void TestCollection::folderScan()

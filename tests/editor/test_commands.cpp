@@ -1,3 +1,4 @@
+#include "../archive/zip_maker.h"
 #include "modal_answer.h"
 
 #include "document/careful_save.h"
@@ -108,42 +109,77 @@ private slots:
     }
 
     // A save in place (the file has a second name) failed, and so did putting the old bytes
-    // back: the backup stays, is named, and the next Open of the file offers it.
+    // back: the backup stays, is named, and the next Open of the file offers it. An archive is
+    // saved the same way, and each way of opening it asks before the archive is read.
     void open_offers_the_backup_of_an_unfinished_save_data()
     {
+        QTest::addColumn<QString>("opening"); // the command that opens the file again
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("restored");
         QTest::addColumn<bool>("opened");
-        QTest::newRow("restore") << "Restore" << true << true;
-        QTest::newRow("keep the file as it is") << "Keep File As It Is" << false << true;
-        QTest::newRow("cancel") << "Cancel" << false << false;
+        QTest::newRow("restore") << "open"
+                                 << "Restore" << true << true;
+        QTest::newRow("keep the file as it is") << "open"
+                                                << "Keep File As It Is" << false << true;
+        QTest::newRow("cancel") << "open"
+                                << "Cancel" << false << false;
+        QTest::newRow("archive, restore") << "mnuOpenArchive"
+                                          << "Restore" << true << true;
+        QTest::newRow("archive, cancel") << "mnuOpenArchive"
+                                         << "Cancel" << false << false;
+        QTest::newRow("archive as table, restore") << "mnuOpenArchiveTable"
+                                                   << "Restore" << true << true;
     }
     void open_offers_the_backup_of_an_unfinished_save()
     {
+        QFETCH(QString, opening);
         QFETCH(QString, answer);
         QFETCH(bool, restored);
         QFETCH(bool, opened);
-        const QByteArray old = "H\\k\\v\r\n";
-        OpenWindow w(old);
+        const QByteArray weapon = "H\\k\\v\r\n";
+        OpenWindow w(weapon);
+        QString path = w.path;
+        const QString entry = "weapons/h.txt";
+        if (opening != "open") {
+            path = w.dir.filePath("game.pk3");
+            QVERIFY(make_zip(path,
+                             {{"sounds/a.ogg", QByteArray(3000, 'a')}, {entry.toUtf8(), weapon}}));
+        }
+        const QByteArray old = bytes_of(path);
         const QByteArray other = QFile::encodeName(w.dir.filePath("other"));
-        QVERIFY(::link(QFile::encodeName(w.path).constData(), other.constData()) == 0);
+        QVERIFY(::link(QFile::encodeName(path).constData(), other.constData()) == 0);
+        if (opening != "open") {
+            answer_modals({path, entry},
+                          [&] { control<QAction>(w.form, "mnuOpenArchive")->trigger(); });
+            QCOMPARE(w.form.openPath(), path + ":" + entry);
+        }
         w.form.tree().setText(3, "new");
         set_in_place_probe(
             [](InPlaceStep step) { return step == InPlaceStep::BackupOnDisk ? 0 : EIO; });
         const QStringList failed = w.tool(3);
         set_in_place_probe(nullptr);
-        const QString backup = unfinished_save_backup(w.path);
+        const QString backup = unfinished_save_backup(path);
         QVERIFY(!backup.isEmpty());
         QVERIFY2(failed.size() == 1 && failed[0].contains(QDir::toNativeSeparators(backup)),
                  qPrintable(failed.join(" | ")));
-        const QByteArray left = bytes_of(w.path);
-        const QStringList seen = w.tool(1, {w.path, answer});
-        QVERIFY2(seen.size() == 2 && seen[1].contains("may not have finished") &&
+        const QByteArray left = bytes_of(path);
+        QVERIFY(left != old);
+        const QStringList answers{path, answer, entry};
+        const QStringList seen =
+            opening == "open" ? w.tool(1, answers) : answer_modals(answers, [&] {
+                control<QAction>(w.form, qPrintable(opening))->trigger();
+            });
+        QVERIFY2(seen.size() >= 2 && seen[1].contains("may not have finished") &&
                      seen[1].contains(QDir::toNativeSeparators(backup)),
                  qPrintable(seen.join(" | ")));
-        QCOMPARE(bytes_of(w.path), restored ? old : left);
+        QCOMPARE(bytes_of(path), restored ? old : left);
         QCOMPARE(QFileInfo::exists(backup), !opened);
-        QCOMPARE(w.form.tree().text(3), restored ? "v" : "new");
+        const bool reopened = restored && opening != "mnuOpenArchiveTable";
+        QCOMPARE(w.form.tree().text(3), reopened ? "v" : "new");
+        QList<QWidget *> tables = QApplication::topLevelWidgets();
+        tables.removeIf([](QWidget *window) { return !window->inherits("WeaponTable"); });
+        QCOMPARE(tables.size(), opening == "mnuOpenArchiveTable" && opened ? 1 : 0);
+        qDeleteAll(tables);
     }
 
     void open_edit_new_key_save_and_exit()

@@ -71,10 +71,20 @@ private slots:
         QTest::newRow("help") << QStringList{"--help"} << "0|Usage: armsmith [options] [FILE]|";
         QTest::newRow("version") << QStringList{"--version"} << "0|armsmith " ARMSMITH_VERSION "|";
         QTest::newRow("two files") << QStringList{"a", "b"}
-                                   << "2||armsmith: Only one weapon file can be opened at a "
+                                   << "64||armsmith: Only one weapon file can be opened at a "
                                       "time; 2 were given.";
         QTest::newRow("unknown option")
-            << QStringList{"--bogus"} << "2||armsmith: Unknown option 'bogus'.";
+            << QStringList{"--bogus"} << "64||armsmith: Unknown option 'bogus'.";
+        QTest::newRow("import without its source")
+            << QStringList{"--import-csv", "a.csv"}
+            << "64||armsmith: --import-csv FILE needs the folder or archive to import into after "
+               "it.";
+        QTest::newRow("dry run without an import")
+            << QStringList{"--dry-run", "--export-csv", "."}
+            << "64||armsmith: --dry-run goes with --import-csv.";
+        QTest::newRow("output without an export")
+            << QStringList{"--output", "x.csv", "w.wpn"}
+            << "64||armsmith: --output goes with --export-csv.";
         QTest::newRow("the window system's own options")
             << QStringList{"-style", "fusion", "-reverse", "--version"}
             << "0|armsmith " ARMSMITH_VERSION "|";

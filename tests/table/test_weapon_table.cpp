@@ -59,6 +59,8 @@ class TestWeaponTable : public QObject
 
 private slots:
     void wholeRound();
+    void paste_data();
+    void paste();
 };
 
 // Open a folder holding a bad file, sort, bulk-set, Adjust, undo, Save All over a file changed on
@@ -82,12 +84,30 @@ void TestWeaponTable::wholeRound()
     QCOMPARE(table->findChild<QLabel *>("TableCounts")->text(), "3 weapons, 3 keys, 1 not loaded");
     QCOMPARE(table->findChild<QLabel *>("OtherFiles")->text(), "1 other file");
 
+    // Tab goes round the controls from the grid, past its cells rather than through them.
+    QVERIFY(QTest::qWaitForWindowActive(table));
+    QStringList reached{QApplication::focusWidget()->objectName()};
+    for (int step = 0; step < 4; ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(reached.join(u' '), "WeaponGrid NotLoaded TableFilter KeyFilter WeaponGrid");
+
     WeaponGrid *grid = table->grid();
     QAbstractItemModel *model = grid->model();
     clickHeader(grid, 1);
     clickHeader(grid, 1);
     QCOMPARE(grid_text(*model), "file|damage|name|speed\nc.wpn|30|-|1.5\nb.wpn|20|Pistol|-\n"
                                 "a.wpn|10|Rifle|-");
+
+    // Narrowed to one key, that column keeps its own width, and so do all when it is cleared.
+    const QList<int> widths{grid->columnWidth(1), grid->columnWidth(3)};
+    QVERIFY(widths[0] != widths[1]);
+    auto *keyFilter = table->findChild<QLineEdit *>("KeyFilter");
+    keyFilter->setText("spe");
+    QCOMPARE(grid->columnWidth(1), widths[1]);
+    keyFilter->clear();
+    QCOMPARE((QList<int>{grid->columnWidth(1), grid->columnWidth(3)}), widths);
 
     // Type into one of two selected cells and set both at once.
     grid->setFocus();
@@ -125,6 +145,64 @@ void TestWeaponTable::wholeRound()
     QCOMPARE(file_bytes(dir.filePath("c.wpn")), "C\\damage\\42\\speed\\1.5\r\n");
     QCOMPARE(file_bytes(dir.filePath("bad.wpn")), "D\\x\\1\\x\\2");
     QVERIFY(!table->isWindowModified());
+}
+
+void TestWeaponTable::paste_data()
+{
+    QTest::addColumn<QPoint>("start"); // column, row
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<QString>("said");
+    const QString before = "file|damage|name|speed\na.wpn|10|Rifle|-\nb.wpn|20|-|3";
+    QTest::newRow("spreadsheet quotes; an empty cell leaves a missing one missing")
+        << QPoint(2, 0) << "\"say \"\"hi\"\"\"\t\r\n\"two\nlines\"\t\"a\tb\"\r\n"
+        << "file|damage|name|speed\na.wpn|10|say \"hi\"|-\nb.wpn|20|two\nlines|a\tb"
+        << "";
+    QTest::newRow("a carriage return refuses the whole paste")
+        << QPoint(1, 0) << "12\t\"x\r\ny\"\n"
+        << before
+        << "Nothing was pasted. The value for name of a.wpn holds a carriage return, which a "
+           "weapon file cannot keep.";
+    QTest::newRow("a backslash in the last row refuses the first too")
+        << QPoint(1, 0) << "11\n2\\3" << before
+        << "Nothing was pasted. The value for damage of b.wpn holds a backslash, which a weapon "
+           "file cannot keep.";
+    QTest::newRow("cells past the end") << QPoint(3, 1) << "1\t2\n"
+                                        << before
+                                        << "Nothing was pasted. The pasted cells run past the end "
+                                           "of the table.";
+}
+
+// A paste is one step, all or nothing, and what Copy takes of it pastes back the same.
+void TestWeaponTable::paste()
+{
+    QFETCH(QPoint, start);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, grid);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    write_files(dir.path(),
+                {{"a.wpn", "A\\damage\\10\\name\\Rifle"}, {"b.wpn", "B\\damage\\20\\speed\\3"}});
+    WeaponTable table(load_table(dir.path()));
+    table.setAttribute(Qt::WA_DeleteOnClose, false);
+    QAbstractItemModel *model = table.grid()->model();
+    const QString before = grid_text(*model);
+    const QModelIndex first = model->index(start.y(), start.x());
+    table.grid()->setCurrentIndex(first);
+    QApplication::clipboard()->setText(clipboard);
+    trigger(&table, "mnuPaste");
+    QCOMPARE(grid_text(*model), grid);
+    QCOMPARE(table.statusBar()->currentMessage(), said);
+    if (grid == before)
+        return;
+    table.grid()->selectionModel()->select(
+        QItemSelection(first, model->index(model->rowCount() - 1, model->columnCount() - 1)),
+        QItemSelectionModel::ClearAndSelect);
+    trigger(&table, "mnuCopy");
+    trigger(&table, "mnuUndo");
+    QCOMPARE(grid_text(*model), before);
+    trigger(&table, "mnuPaste");
+    QCOMPARE(grid_text(*model), grid);
 }
 
 QTEST_MAIN(TestWeaponTable)

@@ -1,12 +1,11 @@
-#include "editor/unfinished_save_question.h"
+#include "ui/unfinished_save_question.h"
 
 #include "document/careful_save.h"
-#include "editor/form1.h"
 #include "ui/message_box.h"
 
 #include <QDir>
 
-bool settle_unfinished_save(QWidget *owner, const QString &path)
+bool settle_unfinished_save(QWidget *owner, const QString &title, const QString &path)
 {
     const QString backup = unfinished_save_backup(path);
     if (backup.isEmpty())
@@ -18,7 +17,7 @@ bool settle_unfinished_save(QWidget *owner, const QString &path)
                        "from that copy, or keep the file as it is now and delete the copy?")
             .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(backup));
     const QMessageBox::StandardButton answer =
-        ask(owner, kProgramTitle, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        ask(owner, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
             QMessageBox::Cancel,
             {{QMessageBox::Yes, QStringLiteral("Restore")},
              {QMessageBox::No, QStringLiteral("Keep File As It Is")}});
@@ -30,7 +29,7 @@ bool settle_unfinished_save(QWidget *owner, const QString &path)
     if (!done) {
         const QString what = restore ? QStringLiteral("%1 was not restored.\n\n%2")
                                      : QStringLiteral("The copy of %1 was not deleted.\n\n%2");
-        show_warning(owner, kProgramTitle, what.arg(QDir::toNativeSeparators(path), done.reason));
+        show_warning(owner, title, what.arg(QDir::toNativeSeparators(path), done.reason));
     }
     // A copy that stays is asked about again on the next Open; the file itself is whole.
     return done.ok() || !restore;
