@@ -2,17 +2,9 @@
 
 #include "archive/zip_names.h"
 
-#include <QFile>
-#include <QSet>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <numeric>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -23,67 +15,6 @@ constexpr qint64 kLocalSize = 30;
 constexpr qint64 kZip64EndSize = 56;
 constexpr qint64 kLocatorSize = 20;
 constexpr quint16 kUtf8Flag = 0x0800;
-
-class FileBytes : public ZipBytes
-{
-public:
-    FileBytes(int fd, qint64 size) : m_fd(fd), m_size(size) {}
-    ~FileBytes() override { ::close(m_fd); }
-    FileBytes(const FileBytes &) = delete;
-    FileBytes &operator=(const FileBytes &) = delete;
-
-    qint64 size() const override { return m_size; }
-    bool readAt(qint64 offset, char *data, qint64 count) const override
-    {
-        while (count > 0) {
-            const ssize_t step = ::pread(m_fd, data, size_t(count), off_t(offset));
-            if (step < 0 && errno == EINTR)
-                continue;
-            if (step <= 0)
-                return false;
-            data += step;
-            offset += step;
-            count -= step;
-        }
-        return true;
-    }
-
-private:
-    int m_fd;
-    qint64 m_size;
-};
-
-class MemoryBytes : public ZipBytes
-{
-public:
-    explicit MemoryBytes(const QByteArray &bytes) : m_bytes(bytes) {}
-    qint64 size() const override { return m_bytes.size(); }
-    bool readAt(qint64 offset, char *data, qint64 count) const override
-    {
-        if (offset < 0 || count < 0 || offset > m_bytes.size() || count > m_bytes.size() - offset)
-            return false;
-        std::memcpy(data, m_bytes.constData() + offset, size_t(count));
-        return true;
-    }
-
-private:
-    QByteArray m_bytes;
-};
-
-QString fileKind(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a named pipe (FIFO)");
-    if (S_ISCHR(mode))
-        return QStringLiteral("a character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("a block device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("a special file");
-}
 
 ArchiveResult damaged(const QString &why)
 {
@@ -248,7 +179,6 @@ ArchiveResult readCentral(const ZipBytes &bytes, const EndRecord &end, ZipLayout
     layout.centralOffset = end.centralOffset;
     layout.centralSize = end.centralSize;
     const QByteArray central = readBlock(bytes, qint64(end.centralOffset), qint64(end.centralSize));
-    QSet<QString> names;
     qsizetype at = 0;
     for (quint64 i = 0; i < end.count; ++i) {
         ZipRecord record;
@@ -259,16 +189,57 @@ ArchiveResult readCentral(const ZipBytes &bytes, const EndRecord &end, ZipLayout
         at += length;
         const ArchiveEntry entry = describe(record, rawName, layout.records.size());
         layout.records.append(record);
-        if (entry.nameReadable && names.contains(entry.name)) {
-            return {ArchiveStatus::DuplicateName,
+        if (layout.names.contains(entry.name)) {
+            if (entry.nameReadable) {
+                return {
+                    ArchiveStatus::DuplicateName,
                     QStringLiteral("The archive holds two entries named \"%1\".").arg(entry.name)};
+            }
+        } else {
+            const bool file = !entry.name.endsWith(u'/');
+            layout.names.insert(entry.name,
+                                file && entry.nameReadable ? layout.entries.size() : -1);
         }
-        names.insert(entry.name);
         if (!entry.name.endsWith(u'/'))
             layout.entries.append(entry);
     }
     return {};
 }
+
+// Local headers read in runs: the headers of small entries lie close together, and one read
+// of a few kilobytes takes in many of them, where a read each would cost a system call each.
+// Large entries are not read through: a run stops where the next header is far off.
+class HeaderReader
+{
+public:
+    explicit HeaderReader(const ZipBytes &bytes) : m_bytes(bytes) {}
+
+    // The header's fixed part at offset; next is where the header after it lies, if any.
+    const char *at(quint64 offset, quint64 next)
+    {
+        const qint64 start = qint64(offset);
+        if (start >= m_start && start + kLocalSize <= m_start + m_run.size())
+            return m_run.constData() + (start - m_start);
+        qint64 length = kLocalSize;
+        if (next > offset && next - offset <= quint64(kNearby))
+            length = std::min<qint64>(kRun, m_bytes.size() - start);
+        m_run.resize(std::max(length, kLocalSize));
+        if (!m_bytes.readAt(start, m_run.data(), m_run.size())) {
+            m_start = -1;
+            m_run.clear();
+            return nullptr;
+        }
+        m_start = start;
+        return m_run.constData();
+    }
+
+private:
+    static constexpr qint64 kNearby = 4096;
+    static constexpr qint64 kRun = 64 * 1024;
+    const ZipBytes &m_bytes;
+    QByteArray m_run;
+    qint64 m_start = -1;
+};
 
 // Every entry's local header is where the table says, and its packed bytes end before the next
 // entry starts: sorted by place, each neighbour pair is compared once.
@@ -280,14 +251,17 @@ ArchiveResult readLocalHeaders(const ZipBytes &bytes, ZipLayout &layout)
         return layout.records[a].localOffset < layout.records[b].localOffset;
     });
     quint64 previousEnd = 0;
-    for (const qsizetype i : order) {
-        ZipRecord &record = layout.records[i];
-        char header[kLocalSize];
+    HeaderReader reader(bytes);
+    for (qsizetype k = 0; k < order.size(); ++k) {
+        ZipRecord &record = layout.records[order[k]];
         if (record.localOffset < previousEnd)
             return damaged(QStringLiteral("two of its entries share the same bytes."));
-        if (record.localOffset > layout.centralOffset ||
-            !bytes.readAt(qint64(record.localOffset), header, kLocalSize) ||
-            std::memcmp(header, "PK\x03\x04", 4) != 0)
+        const quint64 next =
+            k + 1 < order.size() ? layout.records[order[k + 1]].localOffset : record.localOffset;
+        const char *header = record.localOffset > layout.centralOffset
+                                 ? nullptr
+                                 : reader.at(record.localOffset, next);
+        if (!header || std::memcmp(header, "PK\x03\x04", 4) != 0)
             return damaged(QStringLiteral("an entry is not where its table of contents says."));
         record.dataOffset =
             record.localOffset + kLocalSize + get16(header + 26) + get16(header + 28);
@@ -300,37 +274,6 @@ ArchiveResult readLocalHeaders(const ZipBytes &bytes, ZipLayout &layout)
 }
 
 } // namespace
-
-std::unique_ptr<ZipBytes> open_zip_file(const QString &path, ArchiveResult &result)
-{
-    // O_NONBLOCK: a named pipe put at the path must not hold the open.
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    struct stat info {
-    };
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        const int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        result = {ArchiveStatus::CannotRead,
-                  QStringLiteral("The archive cannot be read: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(error)))};
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        result = {ArchiveStatus::NotZip,
-                  QStringLiteral("It is %1, not an archive.").arg(fileKind(info.st_mode))};
-        return nullptr;
-    }
-    result = {};
-    return std::make_unique<FileBytes>(fd, qint64(info.st_size));
-}
-
-std::unique_ptr<ZipBytes> zip_bytes_in_memory(const QByteArray &bytes)
-{
-    return std::make_unique<MemoryBytes>(bytes);
-}
 
 ArchiveResult read_zip_layout(const ZipBytes &bytes, ZipLayout &layout)
 {

@@ -1,26 +1,13 @@
 #pragma once
 
 #include "archive/zip_archive.h"
+#include "archive/zip_bytes.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <memory>
-
-// Where an archive's bytes come from: a file opened for reading, or bytes in memory.
-class ZipBytes
-{
-public:
-    virtual ~ZipBytes() = default;
-    virtual qint64 size() const = 0;
-    // Fills data with count bytes from offset on; false when they are not all there.
-    virtual bool readAt(qint64 offset, char *data, qint64 count) const = 0;
-};
-
-// Opens path for reading only if it is a regular file, without ever blocking on a named pipe or
-// a device; nullptr with result set otherwise.
-std::unique_ptr<ZipBytes> open_zip_file(const QString &path, ArchiveResult &result);
-std::unique_ptr<ZipBytes> zip_bytes_in_memory(const QByteArray &bytes);
 
 // One entry as the central directory describes it, with its central record kept as it lies in
 // the file, so that a rewrite can copy it untouched but for the local header's place.
@@ -41,6 +28,9 @@ struct ZipRecord {
 struct ZipLayout {
     QList<ZipRecord> records;    // in central directory order, folders included
     QList<ArchiveEntry> entries; // the file entries, each naming its record by index
+    // Every name, with where in entries the file of that name is; -1 for a folder, or for a name
+    // that could not be read and so names no file.
+    QHash<QString, qsizetype> names;
     quint64 centralOffset = 0;
     quint64 centralSize = 0;
     // Offsets of the end records; -1 for a zip64 record the archive does not have.

@@ -1,19 +1,14 @@
 #include "archive/zip_archive.h"
 
 #include "archive/zip_layout.h"
-
-#include <QDateTime>
-
-#include <zlib.h>
+#include "archive/zip_packing.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
 
-constexpr qint64 kLocalSize = 30;
-constexpr qint64 kCentralSize = 46;
-constexpr quint16 kDescriptorFlag = 0x0008;
 // Reads of untouched bytes end where a megabyte of the new archive ends, so that a sink that
 // writes in pieces of a megabyte takes most of them as they come.
 constexpr qint64 kCopyChunk = 1 << 20;
@@ -51,95 +46,6 @@ ArchiveResult writable(const ArchiveEntry *entry, const QString &name)
                     .arg(entry->method)};
     }
     return {};
-}
-
-// A raw deflate stream, as zip entries hold it: no zlib header and no trailer.
-bool deflateRaw(const QByteArray &bytes, QByteArray &packed)
-{
-    z_stream stream{};
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
-                     Z_DEFAULT_STRATEGY) != Z_OK)
-        return false;
-    packed.resize(qsizetype(deflateBound(&stream, uLong(bytes.size()))));
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
-    stream.avail_in = uInt(bytes.size());
-    stream.next_out = reinterpret_cast<Bytef *>(packed.data());
-    stream.avail_out = uInt(packed.size());
-    const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
-    packed.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return done;
-}
-
-// What the rewritten entry's headers say about it.
-struct Written {
-    QByteArray packed;
-    quint32 crc = 0;
-    quint32 size = 0;
-    quint16 dosTime = 0;
-    quint16 dosDate = 0;
-    quint32 unixTime = 0;
-};
-
-// Drops the zip64 field, whose sizes no longer hold (ours fit the plain fields), and dates the
-// extended time field now; every other field stays as it was.
-QByteArray rewrittenExtra(const QByteArray &extra, const Written &written)
-{
-    QByteArray out;
-    qsizetype at = 0;
-    while (at + 4 <= extra.size()) {
-        const quint16 id = get16(extra.constData() + at);
-        const qsizetype size = get16(extra.constData() + at + 2);
-        if (at + 4 + size > extra.size())
-            break;
-        QByteArray field = extra.mid(at, 4 + size);
-        if (id == 0x5455 && size >= 5 && (field[4] & 1))
-            put32(field, 5, written.unixTime);
-        if (id != 0x0001)
-            out += field;
-        at += 4 + size;
-    }
-    return out + extra.mid(at);
-}
-
-// A header of the entry (local or central, told apart by where its fixed fields end) with the new
-// sizes, checksum and time. Neither a data descriptor nor encryption follows the new bytes.
-QByteArray rewrittenHeader(const QByteArray &old, qsizetype fixed, const Written &written)
-{
-    const qsizetype shift = fixed == kCentralSize ? 2 : 0; // central records add "version made by"
-    const qsizetype nameLength = get16(old.constData() + 26 + shift);
-    const qsizetype extraLength = get16(old.constData() + 28 + shift);
-    const QByteArray extra = rewrittenExtra(old.mid(fixed + nameLength, extraLength), written);
-    QByteArray header =
-        old.left(fixed + nameLength) + extra + old.mid(fixed + nameLength + extraLength);
-    put16(header, 6 + shift, quint16(get16(old.constData() + 6 + shift) & ~(kDescriptorFlag | 1)));
-    put16(header, 10 + shift, written.dosTime);
-    put16(header, 12 + shift, written.dosDate);
-    put32(header, 14 + shift, written.crc);
-    put32(header, 18 + shift, quint32(written.packed.size()));
-    put32(header, 22 + shift, written.size);
-    put16(header, 28 + shift, quint16(extra.size()));
-    return header;
-}
-
-Written pack(const QByteArray &bytes, quint16 method)
-{
-    Written written;
-    if (method == 0)
-        written.packed = bytes;
-    else if (!deflateRaw(bytes, written.packed))
-        written.packed.clear();
-    written.crc =
-        quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
-    written.size = quint32(bytes.size());
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    written.dosDate =
-        quint16((std::max(date.year(), 1980) - 1980) << 9 | date.month() << 5 | date.day());
-    written.dosTime = quint16(time.hour() << 11 | time.minute() << 5 | time.second() / 2);
-    written.unixTime = quint32(now.toSecsSinceEpoch());
-    return written;
 }
 
 // Moves one record's local header offset by delta; false when the field cannot hold it.
@@ -184,7 +90,7 @@ bool rewrittenTail(QByteArray &tail, qint64 tailStart, const ZipLayout &layout, 
 struct Edit {
     const ZipRecord *record = nullptr;
     qint64 spanEnd = 0; // where the next entry, or the central directory, begins
-    Written written;
+    PackedEntry written;
     qint64 newStart = 0;
 };
 
@@ -258,7 +164,7 @@ ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
                          Qt::Uninitialized);
         if (!old.readAt(start, local.data(), local.size()) || start >= qint64(kMost32))
             return cannotWrite(QStringLiteral("the entry lies beyond 4 GiB."));
-        local = rewrittenHeader(local, kLocalSize, edit.written);
+        local = rewritten_header(local, kLocalHeaderSize, edit.written);
         if (!copyRange(at, start - at))
             return stopped();
         edit.newStart = start + delta;
@@ -280,18 +186,20 @@ ArchiveResult Rewrite::copyCentral(const QList<std::pair<qint64, qint64>> &shift
 {
     for (ZipRecord &record : layout.records) {
         const qint64 before = record.central.size();
-        const auto edit = std::find_if(edits.cbegin(), edits.cend(),
-                                       [&](const Edit &e) { return e.record == &record; });
-        if (edit != edits.cend()) {
-            record.central = rewrittenHeader(record.central, kCentralSize, edit->written);
+        // Edits and shifts lie in archive order, and no two entries start at one place.
+        const auto edit = std::partition_point(edits.cbegin(), edits.cend(), [&](const Edit &e) {
+            return e.record->localOffset < record.localOffset;
+        });
+        if (edit != edits.cend() && edit->record == &record) {
+            record.central = rewritten_header(record.central, kCentralRecordSize, edit->written);
             // Its zip64 field is gone, so the offset goes back into the plain one.
             put32(record.central, record.offsetAt, quint32(edit->newStart));
         } else {
-            qint64 delta = 0;
-            for (const auto &[start, shift] : shifts) {
-                if (qint64(record.localOffset) > start)
-                    delta = shift;
-            }
+            const auto after =
+                std::partition_point(shifts.cbegin(), shifts.cend(), [&](const auto &shift) {
+                    return shift.first < qint64(record.localOffset);
+                });
+            const qint64 delta = after == shifts.cbegin() ? 0 : std::prev(after)->second;
             if (delta != 0 && !moveOffset(record, delta))
                 return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
         }
@@ -324,16 +232,26 @@ ArchiveResult Rewrite::run()
     return put(tail) ? ArchiveResult{} : stopped();
 }
 
-// Where the bytes of the entry at record end: at the next entry, or at the central directory.
-qint64 spanEndOf(const ZipLayout &layout, const ZipRecord &edited)
+// Where the bytes of each entry end: at the next entry, or at the central directory.
+class SpanEnds
 {
-    qint64 spanEnd = qint64(layout.centralOffset);
-    for (const ZipRecord &record : layout.records) {
-        if (record.localOffset > edited.localOffset)
-            spanEnd = std::min(spanEnd, qint64(record.localOffset));
+public:
+    explicit SpanEnds(const ZipLayout &layout) : m_centralOffset(qint64(layout.centralOffset))
+    {
+        for (const ZipRecord &record : layout.records)
+            m_starts << record.localOffset;
+        std::sort(m_starts.begin(), m_starts.end());
     }
-    return spanEnd;
-}
+    qint64 of(const ZipRecord &record) const
+    {
+        const auto next = std::upper_bound(m_starts.cbegin(), m_starts.cend(), record.localOffset);
+        return next == m_starts.cend() ? m_centralOffset : qint64(*next);
+    }
+
+private:
+    QList<quint64> m_starts;
+    qint64 m_centralOffset;
+};
 
 } // namespace
 
@@ -356,21 +274,19 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
     plan->old = open_zip_file(archive, result);
     if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
+    const QDateTime now = QDateTime::currentDateTime();
+    const SpanEnds spanEnds(plan->layout);
     for (const auto &[name, bytes] : replacements) {
-        const QList<ArchiveEntry> &entries = plan->layout.entries;
-        const auto found =
-            std::find_if(entries.cbegin(), entries.cend(), [&name = name](const ArchiveEntry &e) {
-                return e.nameReadable && e.name == name;
-            });
-        const ArchiveEntry *entry = found == entries.cend() ? nullptr : &*found;
+        const qsizetype index = plan->layout.names.value(name, -1);
+        const ArchiveEntry *entry = index < 0 ? nullptr : &plan->layout.entries[index];
         if (result = writable(entry, name); !result)
             return result;
         Edit edit;
-        edit.written = pack(bytes, entry->method);
+        edit.written = pack_entry(bytes, entry->method, now);
         if (edit.written.packed.isEmpty() && !bytes.isEmpty())
             return cannotWrite(QStringLiteral("its entry could not be packed."));
         edit.record = &plan->layout.records[qsizetype(entry->index)];
-        edit.spanEnd = spanEndOf(plan->layout, *edit.record);
+        edit.spanEnd = spanEnds.of(*edit.record);
         plan->edits << edit;
     }
     std::sort(plan->edits.begin(), plan->edits.end(), [](const Edit &a, const Edit &b) {

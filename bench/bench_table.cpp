@@ -4,6 +4,7 @@
 #include "collection/csv_exchange.h"
 #include "collection/save_all.h"
 #include "collection/weapon_loader.h"
+#include "document/weapon_file.h"
 #include "table/weapon_grid.h"
 #include "table/weapon_table_model.h"
 
@@ -215,7 +216,7 @@ void changeHundred(WeaponCollection &weapons, int round)
 {
     QList<CellEdit> edits;
     for (int row = 0; row < kSaved; ++row) {
-        const int column = weapons.columnOf(weapons.record(row).tree().text(2));
+        const int column = weapons.record(row).column(0);
         edits.append({row, column, weapons.value(row, column), QString::number(round)});
     }
     weapons.apply(edits, weapons.newStep());
@@ -226,7 +227,7 @@ QList<QByteArray> hundredFiles(const WeaponCollection &weapons)
     QList<QByteArray> bytes;
     for (int row = 0; row < kSaved; ++row) {
         QByteArray line;
-        weapon_file_bytes(weapons.record(row).tree(), {}, line);
+        weapon_file_bytes(weapons.record(row).line(), {}, line);
         bytes << line;
     }
     return bytes;
@@ -251,7 +252,7 @@ void saveAllFilesFloor(benchmark::State &state)
     const QList<QByteArray> bytes = hundredFiles(*weapons);
     for (auto _ : state) {
         for (int row = 0; row < kSaved; ++row) {
-            QSaveFile file(weapons->record(row).origin().path);
+            QSaveFile file(weapons->record(row).origin.path);
             if (!file.open(QIODevice::WriteOnly) || file.write(bytes[row]) != bytes[row].size() ||
                 !file.commit())
                 std::abort();

@@ -42,6 +42,13 @@ int natural_compare(QStringView a, QStringView b)
             j = endB;
             continue;
         }
+        // Most of what a table sorts shares long stretches (folders, "weapon"), which need no
+        // folding to be passed over.
+        if (a[i] == b[j]) {
+            ++i;
+            ++j;
+            continue;
+        }
         const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
         if (ca != cb)
             return ca < cb ? -1 : 1;

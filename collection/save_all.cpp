@@ -14,9 +14,9 @@ class ChangeCheck
 public:
     ChangeCheck(const AskChangedOnDisk &ask, SaveReport &report) : m_ask(ask), m_report(report) {}
 
-    bool mayWrite(const WeaponDocument &document, const QString &location)
+    bool mayWrite(const WeaponOrigin &origin, const QString &location)
     {
-        if (m_overwriteAll || !document.changedOnDisk())
+        if (m_overwriteAll || !disk_changed(origin))
             return true;
         switch (m_ask ? m_ask(location) : ChangedOnDisk::Skip) {
         case ChangedOnDisk::OverwriteAll:
@@ -46,9 +46,9 @@ void saveFiles(WeaponCollection &weapons, ChangeCheck &check, SaveReport &report
         if (!weapons.isChanged(row))
             continue;
         WeaponRecord &weapon = weapons.record(row);
-        if (!check.mayWrite(*weapon.document, weapons.location(row)))
+        if (!check.mayWrite(weapon.origin, weapons.location(row)))
             continue;
-        if (const WeaponFileResult saved = weapon.document->save(DiskCheck::Overwrite); !saved) {
+        if (const WeaponFileResult saved = save_weapon_line(weapon.line(), weapon.origin); !saved) {
             report.failures.append({weapons.location(row), saved.reason});
             continue;
         }
@@ -67,16 +67,16 @@ void saveArchive(WeaponCollection &weapons, ChangeCheck &check, SaveReport &repo
         const WeaponRecord &weapon = weapons.record(row);
         QByteArray bytes;
         if (const WeaponFileResult encoded =
-                weapon_file_bytes(weapon.tree(), weapon.origin().rest, bytes);
+                weapon_file_bytes(weapon.line(), weapon.origin.rest, bytes);
             !encoded) {
             report.failures.append({weapons.location(row), encoded.reason});
             continue;
         }
         rows << row;
-        entries.append({weapon.origin().entry, bytes});
+        entries.append({weapon.origin.entry, bytes});
     }
     const QString archive = QDir::toNativeSeparators(weapons.source());
-    if (rows.isEmpty() || !check.mayWrite(*weapons.record(rows.front()).document, archive))
+    if (rows.isEmpty() || !check.mayWrite(weapons.record(rows.front()).origin, archive))
         return;
     DiskSnapshot disk;
     if (const ArchiveResult written = write_archive_entries(weapons.source(), entries, &disk);
@@ -86,10 +86,8 @@ void saveArchive(WeaponCollection &weapons, ChangeCheck &check, SaveReport &repo
         return;
     }
     // Every entry lives in the one file just replaced.
-    for (int row = 0; row < weapons.size(); ++row) {
-        weapons.record(row).document->noteSaved(disk);
-        weapons.record(row).document->setModified(weapons.isChanged(row));
-    }
+    for (int row = 0; row < weapons.size(); ++row)
+        weapons.record(row).origin.disk = disk;
     for (const int row : rows)
         weapons.markSaved(row);
     report.written += static_cast<int>(rows.size());

@@ -1,5 +1,10 @@
 #include "collection/weapon_collection.h"
 
+#include "collection/folded_text.h"
+#include "document/code_page.h"
+#include "document/weapon_source.h"
+#include "weapons/archive_weapon.h"
+
 #include <algorithm>
 #include <set>
 
@@ -9,38 +14,65 @@ WeaponCollection::WeaponCollection(LoadedWeapons loaded, QObject *parent)
       m_otherFiles(loaded.otherFiles)
 {
     m_rowOfPath.reserve(size());
-    QStringList found;
+    QHash<QByteArray, int> columnOfBytes;
     for (int row = 0; row < size(); ++row) {
-        const WeaponTree &tree = record(row).tree();
-        m_rowOfPath.insert(record(row).path, row);
-        for (int key = 2; key < tree.count(); key += 2) {
-            const QString &name = tree.text(static_cast<NodeIndex>(key));
-            if (!m_columnOfKey.contains(name)) {
-                m_columnOfKey.insert(name, static_cast<int>(m_keys.size()));
-                m_keys << name;
+        WeaponRecord &weapon = record(row);
+        m_rowOfPath.insert(weapon.path, row);
+        for (int pair = 0; pair < weapon.pairCount(); ++pair) {
+            const QByteArrayView key = weapon.key(pair);
+            // Looked up in place: only a key met for the first time is copied.
+            const auto found =
+                columnOfBytes.constFind(QByteArray::fromRawData(key.data(), key.size()));
+            if (found != columnOfBytes.cend()) {
+                weapon.setColumn(pair, *found);
+                continue;
             }
+            const int column = static_cast<int>(m_keys.size());
+            columnOfBytes.insert(key.toByteArray(), column);
+            m_keyBytes << key.toByteArray();
+            m_keys << code_page::decode(key);
+            m_columnOfKey.insert(m_keys.back(), column);
+            weapon.setColumn(pair, column);
         }
     }
 }
 
 WeaponCollection::~WeaponCollection() = default;
 
+QString WeaponCollection::location(int row) const
+{
+    const WeaponOrigin &origin = record(row).origin;
+    if (origin.entry.isEmpty())
+        return WeaponFileSource(origin.path).displayName();
+    return ArchiveEntrySource(origin.path, origin.entry).displayName();
+}
+
 std::optional<QString> WeaponCollection::value(int row, int column) const
 {
-    const WeaponTree &tree = record(row).tree();
-    const NodeIndex key = tree.keyNode(m_keys[column]);
-    if (key == 0 || tree.childCount(key) == 0)
+    const WeaponRecord &weapon = record(row);
+    const int pair = weapon.pairOf(column);
+    if (pair < 0)
         return std::nullopt;
-    return tree.text(tree.child(key, 0));
+    return code_page::decode(weapon.value(pair));
+}
+
+bool WeaponCollection::valuesContain(int row, const FoldedText &text) const
+{
+    const WeaponRecord &weapon = record(row);
+    for (int pair = 0; pair < weapon.pairCount(); ++pair) {
+        if (text.in(weapon.value(pair)))
+            return true;
+    }
+    return false;
 }
 
 QString WeaponCollection::refusesNewKey(int row, const QString &key, int pending) const
 {
-    const WeaponTree &tree = record(row).tree();
-    if (tree.count() > kMaxNodes - 2 * (pending + 1))
-        return QStringLiteral("%1 holds as many keys as a weapon file can.").arg(record(row).path);
-    if (tree.hasKey(key))
-        return QStringLiteral("\"%1\" is the header of %2.").arg(key, record(row).path);
+    const WeaponRecord &weapon = record(row);
+    if (1 + 2 * weapon.pairCount() > kMaxNodes - 2 * (pending + 1))
+        return QStringLiteral("%1 holds as many keys as a weapon file can.").arg(weapon.path);
+    if (code_page::decode(weapon.header()) == key)
+        return QStringLiteral("\"%1\" is the header of %2.").arg(key, weapon.path);
     return {};
 }
 
@@ -52,6 +84,8 @@ void WeaponCollection::addKeys(const QStringList &keys)
     for (const QString &key : keys) {
         m_columnOfKey.insert(key, static_cast<int>(m_keys.size()));
         m_keys << key;
+        m_keyBytes.append(QByteArray());
+        code_page::encode(key, m_keyBytes.back());
     }
     emit columnsInserted(first, static_cast<int>(m_keys.size()) - 1);
 }
@@ -64,16 +98,20 @@ void WeaponCollection::removeLastKeys(int count)
     for (int column = first; column < m_keys.size(); ++column)
         m_columnOfKey.remove(m_keys[column]);
     m_keys.resize(first);
+    m_keyBytes.resize(first);
     emit columnsRemoved(first, first + count - 1);
 }
 
 void WeaponCollection::setValue(int row, int column, const QString &value)
 {
-    WeaponTree &tree = record(row).tree();
-    if (const NodeIndex key = tree.keyNode(m_keys[column]); key != 0)
-        tree.setText(tree.child(key, 0), value);
+    WeaponRecord &weapon = record(row);
+    QByteArray bytes;
+    // Every value reaching here was checked against what the file can keep.
+    code_page::encode(value, bytes);
+    if (const int pair = weapon.pairOf(column); pair >= 0)
+        weapon.setValue(pair, bytes);
     else
-        tree.appendPair(Node(&tree, 1), m_keys[column], value);
+        weapon.appendPair(m_keyBytes[column], bytes, column);
     emit valueChanged(row, column);
 }
 
@@ -92,7 +130,7 @@ void WeaponCollection::revert(const QList<CellEdit> &edits, quint64 step)
             setValue(edit->record, edit->column, *edit->before);
             continue;
         }
-        record(edit->record).tree().removeLastPair();
+        record(edit->record).removeLastPair();
         emit valueChanged(edit->record, edit->column);
     }
     touch(edits, step, true);
@@ -136,11 +174,8 @@ void WeaponCollection::markSaved(int row)
     noteChangedState(row, was);
 }
 
-// The document hears of it too, so that it knows whether it holds unsaved edits.
 void WeaponCollection::noteChangedState(int row, bool was)
 {
-    const bool changed = isChanged(row);
-    record(row).document->setModified(changed);
-    if (changed != was)
+    if (isChanged(row) != was)
         emit changedStateChanged(row);
 }

@@ -1,29 +1,16 @@
 #pragma once
 
-#include "document/weapon_document.h"
+#include "collection/weapon_record.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
-// One weapon of a table: its document and the path it is known by, relative to the folder or
-// archive, with forward slashes.
-struct WeaponRecord {
-    QString path;
-    std::unique_ptr<WeaponDocument> document;
-
-    WeaponTree &tree() const { return document->tree(); }
-    const WeaponOrigin &origin() const { return document->origin(); }
-    // The edit steps applied to this weapon, newest last, and the newest one it was saved after:
-    // undoing back past a save and then editing anew must still count as a change.
-    std::vector<quint64> steps;
-    quint64 savedStep = 0;
-};
+class FoldedText;
 
 // A file that looks like a weapon file but could not be opened, and why.
 struct NotLoaded {
@@ -53,8 +40,8 @@ struct CellEdit {
 };
 
 // Every weapon of a folder or an archive, side by side: a row per weapon in path order and a
-// column per key in order of first appearance. The trees are the documents; a cell is read from
-// its tree whenever it is asked for, and every edit goes into the tree.
+// column per key in order of first appearance. The records are the documents; a cell is read
+// from its record whenever it is asked for, and every edit goes into the record.
 class WeaponCollection : public QObject
 {
     Q_OBJECT
@@ -73,12 +60,14 @@ public:
     WeaponRecord &record(int row) { return m_records[static_cast<size_t>(row)]; }
     int recordOf(const QString &path) const { return m_rowOfPath.value(path, -1); }
     // Where the weapon is on disk, as a user would name it: the file, or the archive and entry.
-    QString location(int row) const { return record(row).document->displayName(); }
+    QString location(int row) const;
 
     const QStringList &keys() const { return m_keys; }
     int columnOf(const QString &key) const { return m_columnOfKey.value(key, -1); }
     // The weapon's value for the key of column, or nothing when it lacks the key.
     std::optional<QString> value(int row, int column) const;
+    // Whether any value of the weapon holds text, ignoring case; the header and keys do not count.
+    bool valuesContain(int row, const FoldedText &text) const;
     // Whether the weapon can take the key of column as a new pair, or why not.
     // pending counts the pairs already meant for it.
     QString refusesNewKey(int row, const QString &key, int pending = 0) const;
@@ -114,6 +103,7 @@ private:
     QHash<QString, int> m_rowOfPath;
     QStringList m_keys;
     QHash<QString, int> m_columnOfKey;
+    QList<QByteArray> m_keyBytes; // each key as the files hold it
     QList<NotLoaded> m_notLoaded;
     int m_otherFiles = 0;
     quint64 m_lastStep = 0;

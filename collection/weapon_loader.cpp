@@ -1,16 +1,15 @@
 #include "collection/weapon_loader.h"
 
+#include "archive/zip_archive.h"
 #include "collection/natural_order.h"
 #include "collection/weapon_entries.h"
 #include "document/disk_file.h"
 #include "document/weapon_file.h"
-#include "weapons/archive_weapon.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
-#include <QThread>
 
 #include <algorithm>
 
@@ -32,6 +31,7 @@ struct FolderScan {
     QString root;
     QSet<QString> seen; // canonical paths of the folders and files taken already
     QStringList files;
+    QStringList paths; // each file's path relative to the folder scanned
     int others = 0;
 };
 
@@ -40,7 +40,10 @@ bool inside(const QString &root, const QString &canonical)
     return canonical == root || canonical.startsWith(root + u'/');
 }
 
-void scanFolder(FolderScan &scan, const QString &folder, int depth, const LoadProgress &progress)
+// canonicalFolder is folder with every link resolved: an entry that is no link is then known
+// without asking the file system, which would otherwise resolve each path anew.
+void scanFolder(FolderScan &scan, const QString &folder, const QString &canonicalFolder,
+                const QString &relative, int depth, const LoadProgress &progress)
 {
     QFileInfoList entries = QDir(folder).entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
@@ -50,21 +53,37 @@ void scanFolder(FolderScan &scan, const QString &folder, int depth, const LoadPr
     for (const QFileInfo &entry : entries) {
         if (progress.cancel)
             return;
-        const QString canonical = entry.canonicalFilePath();
+        const QString canonical = entry.isSymLink() ? entry.canonicalFilePath()
+                                                    : canonicalFolder + u'/' + entry.fileName();
         if (canonical.isEmpty() || !inside(scan.root, canonical) || scan.seen.contains(canonical)) {
             ++scan.others;
             continue;
         }
         scan.seen.insert(canonical);
+        // Reading refuses a file too large to be a weapon file, so its size is not asked here.
         if (entry.isDir() && depth < kMaxFolderDepth) {
-            scanFolder(scan, entry.filePath(), depth + 1, progress);
-        } else if (entry.isFile() && !isSaveBackup(entry.fileName()) &&
-                   entry.size() <= kMaxWeaponFileBytes) {
+            scanFolder(scan, entry.filePath(), canonical, relative + entry.fileName() + u'/',
+                       depth + 1, progress);
+        } else if (entry.isFile() && !isSaveBackup(entry.fileName())) {
             scan.files << entry.filePath();
+            scan.paths << relative + entry.fileName();
         } else {
             ++scan.others;
         }
     }
+}
+
+// Sorts a first line as classify_weapon_line does, splitting it on the way instead of building a
+// tree: a table keeps every weapon as its bytes.
+WeaponLine classify(QByteArrayView line, std::vector<quint32> &starts, QString &reason)
+{
+    if (!is_text_line(line) || !line.contains('\\'))
+        return WeaponLine::Other;
+    if (const WeaponFileResult split = split_weapon_line(line, starts); !split) {
+        reason = split.reason;
+        return WeaponLine::Broken;
+    }
+    return starts.size() >= 2 ? WeaponLine::Weapon : WeaponLine::Other;
 }
 
 // Sorts one file's bytes into the records, the not-loaded list or the count of others.
@@ -72,20 +91,12 @@ void take(LoadedWeapons &loaded, const QString &path, const QByteArray &bytes, W
 {
     QByteArray line;
     split_weapon_bytes(bytes, line, origin.rest);
-    WeaponTree tree;
+    thread_local std::vector<quint32> starts;
     QString reason;
-    switch (classify_weapon_line(line, tree, reason)) {
-    case WeaponLine::Weapon: {
-        std::unique_ptr<WeaponSource> source;
-        if (origin.entry.isEmpty())
-            source = std::make_unique<WeaponFileSource>(origin.path);
-        else
-            source = std::make_unique<ArchiveEntrySource>(origin.path, origin.entry);
-        auto document = std::make_unique<WeaponDocument>();
-        document->adopt(std::move(source), tree, std::move(origin));
-        loaded.records.push_back({path, std::move(document), {}, 0});
+    switch (classify(line, starts, reason)) {
+    case WeaponLine::Weapon:
+        loaded.records.emplace_back(path, std::move(line), starts, std::move(origin));
         break;
-    }
     case WeaponLine::Broken:
         loaded.notLoaded.append({path, reason});
         break;
@@ -100,14 +111,14 @@ void loadFolder(LoadedWeapons &loaded, LoadProgress &progress)
     FolderScan scan;
     scan.root = QFileInfo(loaded.source).canonicalFilePath();
     scan.seen.insert(scan.root);
-    scanFolder(scan, loaded.source, 0, progress);
+    scanFolder(scan, loaded.source, scan.root, QString(), 0, progress);
     loaded.otherFiles = scan.others;
     progress.total = static_cast<int>(scan.files.size());
-    const QDir root(loaded.source);
-    for (const QString &file : std::as_const(scan.files)) {
+    for (qsizetype i = 0; i < scan.files.size(); ++i) {
         if (progress.cancel)
             return;
-        const QString path = root.relativeFilePath(file);
+        const QString &file = scan.files[i];
+        const QString &path = scan.paths[i];
         QByteArray bytes;
         DiskSnapshot disk;
         const WeaponFileResult read = read_regular_file(file, bytes, disk);
@@ -160,7 +171,7 @@ void loadArchive(LoadedWeapons &loaded, LoadProgress &progress)
 
 } // namespace
 
-LoadedWeapons load_weapons(const QString &source, LoadProgress &progress, QThread *home)
+LoadedWeapons load_weapons(const QString &source, LoadProgress &progress)
 {
     LoadedWeapons loaded;
     const QFileInfo info(source);
@@ -177,11 +188,5 @@ LoadedWeapons load_weapons(const QString &source, LoadProgress &progress, QThrea
               [](const WeaponRecord &a, const WeaponRecord &b) {
                   return natural_compare(a.path, b.path) < 0;
               });
-    if (home) {
-        for (WeaponRecord &record : loaded.records) {
-            record.document->moveToThread(home);
-            record.tree().moveToThread(home);
-        }
-    }
     return loaded;
 }

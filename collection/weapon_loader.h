@@ -4,8 +4,6 @@
 
 #include <atomic>
 
-class QThread;
-
 // Shared between a load running on a worker thread and the window that waits for it.
 struct LoadProgress {
     std::atomic<bool> cancel{false};
@@ -19,6 +17,5 @@ inline constexpr int kMaxFolderDepth = 8;
 // Reads every weapon of a folder (and its subfolders) or of an archive, in path order. A file
 // whose first line loads with at least one pair is a weapon; one split by backslashes that does
 // not load is listed with its reason; anything else is only counted. Links are followed only
-// where they stay inside the folder, and no file or folder is read twice. When home is given,
-// the documents are handed over to that thread before this returns.
-LoadedWeapons load_weapons(const QString &source, LoadProgress &progress, QThread *home = nullptr);
+// where they stay inside the folder, and no file or folder is read twice.
+LoadedWeapons load_weapons(const QString &source, LoadProgress &progress);

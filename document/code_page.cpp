@@ -41,4 +41,17 @@ QString decode(QByteArrayView bytes)
 bool canEncode(QChar c) { return byteOf(c.unicode()) >= 0; }
 int byteFor(QChar c) { return byteOf(c.unicode()); }
 
+bool encode(QStringView text, QByteArray &bytes)
+{
+    bytes.resize(text.size());
+    char *out = bytes.data();
+    for (const QChar c : text) {
+        const int byte = byteOf(c.unicode());
+        if (byte < 0)
+            return false;
+        *out++ = static_cast<char>(byte);
+    }
+    return true;
+}
+
 } // namespace code_page

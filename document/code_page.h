@@ -13,5 +13,7 @@ QString decode(QByteArrayView bytes);
 bool canEncode(QChar c);
 // The byte for c, or -1 when it has none.
 int byteFor(QChar c);
+// The bytes for text; false, with bytes unspecified, when some character has none.
+bool encode(QStringView text, QByteArray &bytes);
 
 } // namespace code_page

@@ -5,6 +5,7 @@
 #include "document/disk_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 namespace
@@ -21,15 +22,69 @@ QString shown(const QString &token)
     return token.size() > kLongest ? token.left(kLongest) + QStringLiteral("...") : token;
 }
 
-WeaponFileResult addFailure(const AddResult &result, const QString &key)
+WeaponFileResult tooManyTokens()
 {
-    if (result.error == AddError::Full) {
-        return failure(WeaponFileStatus::TooManyNodes,
-                       QStringLiteral("The file holds more than %1 tokens.").arg(kMaxNodes));
-    }
+    return failure(WeaponFileStatus::TooManyNodes,
+                   QStringLiteral("The file holds more than %1 tokens.").arg(kMaxNodes));
+}
+
+WeaponFileResult repeatedKey(const QString &key)
+{
     return failure(WeaponFileStatus::RepeatedKey,
                    QStringLiteral("The key \"%1\" appears more than once.").arg(shown(key)));
 }
+
+WeaponFileResult keyWithoutValue(const QString &key)
+{
+    return failure(WeaponFileStatus::KeyWithoutValue,
+                   QStringLiteral("The key \"%1\" has no value.").arg(shown(key)));
+}
+
+WeaponFileResult emptyLine()
+{
+    return failure(WeaponFileStatus::Empty, QStringLiteral("The file's first line is empty."));
+}
+
+WeaponFileResult addFailure(const AddResult &result, const QString &key)
+{
+    return result.error == AddError::Full ? tooManyTokens() : repeatedKey(key);
+}
+
+// The tokens of a first line by number, the header being 0, for a caller that has split it.
+QByteArrayView token(QByteArrayView line, const std::vector<quint32> &starts, size_t number)
+{
+    const qsizetype from = number == 0 ? 0 : starts[number - 1];
+    const qsizetype to = number < starts.size() ? starts[number] - 1 : line.size();
+    return line.sliced(from, to - from);
+}
+
+// Whether a key has been seen before in this line, the header counting as one: an open-addressed
+// table of token numbers, as one weapon's keys are too few to be worth a hash container's nodes.
+class SeenKeys
+{
+public:
+    SeenKeys(QByteArrayView line, const std::vector<quint32> &starts)
+        : m_line(line), m_starts(starts), m_slots(std::bit_ceil(starts.size() + 2), -1)
+    {
+    }
+    // Notes the token; true when an equal one was noted before.
+    bool repeats(size_t number)
+    {
+        const QByteArrayView key = token(m_line, m_starts, number);
+        size_t slot = qHash(key) & (m_slots.size() - 1);
+        for (; m_slots[slot] >= 0; slot = (slot + 1) & (m_slots.size() - 1)) {
+            if (token(m_line, m_starts, size_t(m_slots[slot])) == key)
+                return true;
+        }
+        m_slots[slot] = qint32(number);
+        return false;
+    }
+
+private:
+    QByteArrayView m_line;
+    const std::vector<quint32> &m_starts;
+    std::vector<qint32> m_slots;
+};
 
 WeaponFileResult unwritable(NodeIndex index, const QString &why)
 {
@@ -67,6 +122,14 @@ std::pair<QByteArrayView, QByteArrayView> splitAtLineEnd(QByteArrayView all)
     return {all.first(cr), all.sliced(next)};
 }
 
+// The bytes of an archive entry written over the archive itself would destroy it.
+WeaponFileResult entryRefused()
+{
+    return failure(WeaponFileStatus::CannotWrite,
+                   QStringLiteral("The weapon is an entry of an archive, which this save cannot "
+                                  "write."));
+}
+
 } // namespace
 
 bool weapon_text_allows(QChar c) { return c != u'\\' && c != u'\r' && code_page::canEncode(c); }
@@ -95,7 +158,7 @@ QString unwritable_part(QStringView text)
 WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
 {
     if (firstLine.isEmpty())
-        return failure(WeaponFileStatus::Empty, QStringLiteral("The file's first line is empty."));
+        return emptyLine();
     const QString line = code_page::decode(firstLine);
     const QList<QStringView> tokens = QStringView(line).split(u'\\');
     const qsizetype n = tokens.size() - 1;
@@ -114,10 +177,8 @@ WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
         if (!keyNode)
             return addFailure(keyNode, key);
         tree.setBold(tree.count(), true);
-        if (i + 1 > n) {
-            return failure(WeaponFileStatus::KeyWithoutValue,
-                           QStringLiteral("The key \"%1\" has no value.").arg(shown(key)));
-        }
+        if (i + 1 > n)
+            return keyWithoutValue(key);
         const AddResult value = tree.nodes().Add(*keyNode.node, Relationship::Child, std::nullopt,
                                                  tokens[i + 1].toString(), kImageValue);
         if (!value)
@@ -126,6 +187,28 @@ WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine)
     }
     tree.setExpanded(1, true);
     tree.select(1);
+    return {};
+}
+
+WeaponFileResult split_weapon_line(QByteArrayView firstLine, std::vector<quint32> &starts)
+{
+    starts.clear();
+    if (firstLine.isEmpty())
+        return emptyLine();
+    for (qsizetype at = firstLine.indexOf('\\'); at >= 0; at = firstLine.indexOf('\\', at + 1))
+        starts.push_back(quint32(at + 1));
+    SeenKeys seen(firstLine, starts);
+    seen.repeats(0);
+    // Pair by pair in the order the tree would refuse them: full, then a repeated key, then a
+    // key at the end with no value.
+    for (size_t key = 1; key <= starts.size(); key += 2) {
+        if (key >= size_t(kMaxNodes))
+            return tooManyTokens();
+        if (seen.repeats(key))
+            return repeatedKey(code_page::decode(token(firstLine, starts, key)));
+        if (key == starts.size())
+            return keyWithoutValue(code_page::decode(token(firstLine, starts, key)));
+    }
     return {};
 }
 
@@ -208,6 +291,31 @@ WeaponFileResult weapon_file_bytes(const WeaponTree &tree, QByteArrayView rest, 
     return {};
 }
 
+WeaponFileResult weapon_file_bytes(QByteArrayView firstLine, QByteArrayView rest, QByteArray &out)
+{
+    out.clear();
+    if (firstLine.isEmpty())
+        return failure(WeaponFileStatus::Empty, QStringLiteral("There is no weapon to write."));
+    const qsizetype size = firstLine.size() + 2 + rest.size();
+    if (size > kMaxWeaponFileBytes)
+        return tooLargeToOpen(size);
+    out.reserve(size);
+    out.append(firstLine).append("\r\n", 2).append(rest);
+    return {};
+}
+
+WeaponFileResult save_weapon_line(QByteArrayView firstLine, WeaponOrigin &origin)
+{
+    if (origin.path.isEmpty())
+        return {};
+    if (!origin.entry.isEmpty())
+        return entryRefused();
+    QByteArray bytes;
+    if (WeaponFileResult joined = weapon_file_bytes(firstLine, origin.rest, bytes); !joined)
+        return joined;
+    return write_file_carefully(origin.path, bytes, &origin.disk);
+}
+
 WeaponFileResult save_weapon(const WeaponTree &tree, const QString &path)
 {
     if (path.isEmpty())
@@ -222,12 +330,8 @@ WeaponFileResult save_weapon(const WeaponTree &tree, WeaponOrigin &origin)
 {
     if (origin.path.isEmpty())
         return {};
-    // The bytes of an archive entry written over the archive itself would destroy it.
-    if (!origin.entry.isEmpty()) {
-        return failure(WeaponFileStatus::CannotWrite,
-                       QStringLiteral("The weapon is an entry of an archive, which this save "
-                                      "cannot write."));
-    }
+    if (!origin.entry.isEmpty())
+        return entryRefused();
     QByteArray bytes;
     if (WeaponFileResult encoded = weapon_file_bytes(tree, origin.rest, bytes); !encoded)
         return encoded;

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 enum class WeaponFileStatus {
     Ok,
     CannotRead,
@@ -68,6 +70,16 @@ QString unwritable_part(QStringView text);
 WeaponFileResult build_weapon_tree(WeaponTree &tree, QByteArrayView firstLine);
 // The tree as one line ended by CR LF. Refuses a tree whose line could not be opened again.
 WeaponFileResult weapon_line(const WeaponTree &tree, QByteArray &line);
+// Checks a first line as build_weapon_tree does, with the same refusals in the same order and
+// the same words, without building a tree: for a table of thousands of weapons that keeps each
+// one as its bytes. starts gets where each token after the header begins (its key, its value,
+// the next key, ...); on failure it holds what was split before the failing token.
+WeaponFileResult split_weapon_line(QByteArrayView firstLine, std::vector<quint32> &starts);
+// The whole file for a first line already in the file's bytes (no line end): the line, CR LF,
+// then rest; refused as weapon_file_bytes refuses a tree, where it would not open again.
+WeaponFileResult weapon_file_bytes(QByteArrayView firstLine, QByteArrayView rest, QByteArray &out);
+// Writes such a line and origin.rest carefully over origin.path, as save_weapon does.
+WeaponFileResult save_weapon_line(QByteArrayView firstLine, WeaponOrigin &origin);
 // A file's bytes cut at the end of its first line: the line runs up to the first CR, or over the
 // whole file when it has none (a lone LF does not end it); rest starts after that CR and the LF
 // right behind it, if any.

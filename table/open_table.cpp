@@ -20,9 +20,8 @@ LoadedWeapons loadWithProgress(QWidget *owner, const QString &path)
 {
     LoadProgress progress;
     LoadedWeapons loaded;
-    QThread *home = QThread::currentThread();
     std::unique_ptr<QThread> worker(
-        QThread::create([&] { loaded = load_weapons(path, progress, home); }));
+        QThread::create([&] { loaded = load_weapons(path, progress); }));
     QProgressDialog dialog(QStringLiteral("Reading %1...").arg(QDir::toNativeSeparators(path)),
                            QStringLiteral("Cancel"), 0, 0, owner);
     dialog.setObjectName(QStringLiteral("TableProgress"));

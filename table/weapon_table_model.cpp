@@ -1,5 +1,6 @@
 #include "table/weapon_table_model.h"
 
+#include "collection/folded_text.h"
 #include "collection/natural_order.h"
 #include "document/weapon_file.h"
 #include "table/table_steps.h"
@@ -283,15 +284,8 @@ bool WeaponTableModel::rowPasses(int record) const
 {
     if (m_rowFilter.isEmpty())
         return true;
-    const WeaponRecord &weapon = m_weapons.record(record);
-    if (weapon.path.contains(m_rowFilter, Qt::CaseInsensitive))
-        return true;
-    const WeaponTree &tree = weapon.tree();
-    for (int node = 3; node <= tree.count(); node += 2) {
-        if (tree.text(static_cast<NodeIndex>(node)).contains(m_rowFilter, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
+    return m_weapons.record(record).path.contains(m_rowFilter, Qt::CaseInsensitive) ||
+           m_weapons.valuesContain(record, m_foldedRowFilter);
 }
 
 void WeaponTableModel::refilterRows()
@@ -306,6 +300,7 @@ void WeaponTableModel::setRowFilter(const QString &text)
     if (text == m_rowFilter)
         return;
     m_rowFilter = text;
+    m_foldedRowFilter = FoldedText(text);
     refilterRows();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "collection/folded_text.h"
 #include "collection/weapon_collection.h"
 
 #include <QAbstractTableModel>
@@ -10,8 +11,8 @@ class QUndoStack;
 
 // The table of a WeaponCollection as a grid: column 0 is each weapon's path, then one column per
 // key that passes the key filter. Rows follow the chosen order and pass the row filter. Every
-// cell is read from the weapon's tree when asked for, and every edit goes through the undo
-// stack into the tree.
+// cell is read from the weapon's record when asked for, and every edit goes through the undo
+// stack into the record.
 class WeaponTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -73,6 +74,7 @@ private:
     QList<int> m_rowOfRecord; // each record's row, or -1
     QList<int> m_columns;
     QString m_rowFilter;
+    FoldedText m_foldedRowFilter;
     QString m_keyFilter;
     int m_baseline = -1;
 };

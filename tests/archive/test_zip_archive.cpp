@@ -1,4 +1,5 @@
 #include "archive/zip_archive.h"
+#include "document/careful_save.h"
 #include "weapons/archive_weapon.h"
 #include "zip_maker.h"
 
@@ -88,7 +89,8 @@ enum class Spoil {
     UnpackableMethod,
     Encrypted,
     DuplicateName,
-    Cancelled
+    Cancelled,
+    CancelledWithSecondName, // written in place, where a write cut short would tear it
 };
 
 } // namespace
@@ -408,6 +410,8 @@ private slots:
         QTest::newRow("two entries of the name")
             << Spoil::DuplicateName << ArchiveStatus::DuplicateName;
         QTest::newRow("cancelled halfway") << Spoil::Cancelled << ArchiveStatus::Cancelled;
+        QTest::newRow("cancelled halfway, with a second name")
+            << Spoil::CancelledWithSecondName << ArchiveStatus::Cancelled;
     }
 
     void failedWriteLeavesArchive()
@@ -427,6 +431,11 @@ private slots:
         QVERIFY(spoil == Spoil::Fifo ? mkfifo(QFile::encodeName(path).constData(), 0600) == 0
                                      : write_file(path, archive));
 
+        const bool linked = spoil == Spoil::CancelledWithSecondName;
+        if (linked) {
+            QVERIFY(::link(QFile::encodeName(path).constData(),
+                           QFile::encodeName(dir.filePath("other.pk3")).constData()) == 0);
+        }
         const QString name =
             spoil == Spoil::NoSuchName ? QStringLiteral("x.txt") : QStringLiteral("w.txt");
         rlimit limit{};
@@ -439,15 +448,18 @@ private slots:
         }
         const ArchiveResult result =
             write_archive_entry(path, name, "Rifle\\damage\\99", [&](qint64 done, qint64 total) {
-                return spoil != Spoil::Cancelled || done < total / 2;
+                return (spoil != Spoil::Cancelled && !linked) || done < total / 2;
             });
         setrlimit(RLIMIT_FSIZE, &before);
 
         QCOMPARE(result.status, status);
         QVERIFY(!result.reason.isEmpty());
         QVERIFY(spoil == Spoil::Fifo ? !QFileInfo(path).isFile() : file_bytes(path) == archive);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 spoil == Spoil::Fifo ? QStringList() : QStringList{"game.pk3"});
+        const QStringList left = spoil == Spoil::Fifo ? QStringList()
+                                 : linked             ? QStringList{"game.pk3", "other.pk3"}
+                                                      : QStringList{"game.pk3"};
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), left);
+        QVERIFY(unfinished_save_backup(path).isEmpty());
     }
 };
 

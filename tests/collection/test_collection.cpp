@@ -2,10 +2,12 @@
 #include "collection/csv.h"
 #include "collection/csv_command.h"
 #include "collection/csv_exchange.h"
+#include "collection/folded_text.h"
 #include "collection/natural_order.h"
 #include "collection/save_all.h"
 #include "collection/tab_separated.h"
 #include "collection/weapon_loader.h"
+#include "document/code_page.h"
 
 #include "../archive/zip_maker.h"
 
@@ -77,6 +79,7 @@ private slots:
     void tabSeparated_data();
     void tabSeparated();
     void folderScan();
+    void filterFoldsAsQtDoes();
     void importCsv_data();
     void importCsv();
     void importRefused_data();
@@ -244,6 +247,23 @@ void TestCollection::folderScan()
     QCOMPARE(weapons->otherFiles(), 8);
 }
 
+// The row filter searches bytes; it must find exactly what a search of the decoded text finds.
+void TestCollection::filterFoldsAsQtDoes()
+{
+    QStringList wrong;
+    for (char16_t c = 1; c < 0x2200; ++c) {
+        const QString text(QChar{c});
+        const FoldedText folded(text);
+        for (int byte = 0; byte < 256; ++byte) {
+            const char b = char(byte);
+            const bool found = code_page::decode({&b, 1}).contains(text, Qt::CaseInsensitive);
+            if (folded.in({&b, 1}) != found)
+                wrong << QStringLiteral("U+%1 in byte %2").arg(int(c), 0, 16).arg(byte, 0, 16);
+        }
+    }
+    QCOMPARE(wrong, QStringList());
+}
+
 void TestCollection::importCsv_data()
 {
     QTest::addColumn<QByteArray>("csv");
@@ -296,6 +316,12 @@ void TestCollection::importCsv()
     apply_import(*weapons, plan, step);
     const int changed = weapons->changedCount();
     QCOMPARE(changed, plan.weapons);
+    // What the edits wrote into the weapons goes out as CSV exactly as it came in.
+    CsvTable exported;
+    QVERIFY(read_csv(export_csv(*weapons), exported, error));
+    ImportPlan again;
+    QVERIFY(plan_import(*weapons, exported, again, error));
+    QCOMPARE(again.summary(), "No value will change");
     const SaveReport report = save_all(*weapons, {});
     QCOMPARE(report.written, changed);
     for (auto it = after.cbegin(); it != after.cend(); ++it)

@@ -172,6 +172,15 @@ private slots:
         QCOMPARE(dump(tree).right(tail.size()), tail);
         // Observers that wait for the batch to end must hear of it on every way out.
         QVERIFY(!tree.inBatch());
+        // A table splits first lines without building trees; it must refuse them alike.
+        if (!bytes.isNull()) {
+            QByteArray line, rest;
+            split_weapon_bytes(bytes, line, rest);
+            std::vector<quint32> starts;
+            const WeaponFileResult split = split_weapon_line(line, starts);
+            QCOMPARE(split.status, status);
+            QCOMPARE(split.reason, result.reason);
+        }
     }
     // Nothing is read from what cannot be a weapon file, and nothing waits on it.
     void openRefusesWhatCannotBeAWeaponFile_data()

@@ -54,6 +54,9 @@ void TestTableModel::steps_data()
     QTest::newRow("row filter: any value or the path, ignoring case")
         << QStringList{"rows BOLT"}
         << "file|damage|name|speed\nw5.wpn|-|bolt 2|4\nw10.wpn|10|Bolt|-";
+    QTest::newRow("row filter: a typed windows-1252 value, ignoring its case")
+        << QStringList{"set 0 2 \u00C9clair\u0153", "rows \u00E9CLAIR\u0152"}
+        << "file|damage|name|speed\nw2.wpn|9|\u00C9clair\u0153|-";
     QTest::newRow("key filter") << QStringList{"keys A", "rows w1"}
                                 << "file|damage|name\nw10.wpn|10|Bolt";
     QTest::newRow("sorting keeps the filter")

@@ -1,0 +1,96 @@
+#include "archive/zip_packing.h"
+
+#include "archive/zip_layout.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr quint16 kDescriptorFlag = 0x0008;
+
+// A raw deflate stream, as zip entries hold it: no zlib header and no trailer. A window and a
+// match table no larger than the bytes pack them as well and spare most of the work of setting
+// up zlib's tables, which for the small entries of a Save All costs more than the packing.
+bool deflateRaw(const QByteArray &bytes, QByteArray &packed)
+{
+    int bits = 9; // the least zlib takes for a raw stream
+    while (bits < MAX_WBITS && (qsizetype(1) << bits) < bytes.size())
+        ++bits;
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -bits, std::max(1, bits - 7),
+                     Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    packed.resize(qsizetype(deflateBound(&stream, uLong(bytes.size()))));
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(packed.data());
+    stream.avail_out = uInt(packed.size());
+    const bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    packed.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return done;
+}
+
+// Drops the zip64 field, whose sizes no longer hold (ours fit the plain fields), and dates the
+// extended time field now; every other field stays as it was.
+QByteArray rewrittenExtra(const QByteArray &extra, const PackedEntry &written)
+{
+    QByteArray out;
+    qsizetype at = 0;
+    while (at + 4 <= extra.size()) {
+        const quint16 id = get16(extra.constData() + at);
+        const qsizetype size = get16(extra.constData() + at + 2);
+        if (at + 4 + size > extra.size())
+            break;
+        QByteArray field = extra.mid(at, 4 + size);
+        if (id == 0x5455 && size >= 5 && (field[4] & 1))
+            put32(field, 5, written.unixTime);
+        if (id != 0x0001)
+            out += field;
+        at += 4 + size;
+    }
+    return out + extra.mid(at);
+}
+
+} // namespace
+
+PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const QDateTime &now)
+{
+    PackedEntry written;
+    if (method == 0)
+        written.packed = bytes;
+    else if (!deflateRaw(bytes, written.packed))
+        written.packed.clear();
+    written.crc =
+        quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
+    written.size = quint32(bytes.size());
+    const QDate date = now.date();
+    const QTime time = now.time();
+    written.dosDate =
+        quint16((std::max(date.year(), 1980) - 1980) << 9 | date.month() << 5 | date.day());
+    written.dosTime = quint16(time.hour() << 11 | time.minute() << 5 | time.second() / 2);
+    written.unixTime = quint32(now.toSecsSinceEpoch());
+    return written;
+}
+
+QByteArray rewritten_header(const QByteArray &old, qsizetype fixed, const PackedEntry &written)
+{
+    const qsizetype shift =
+        fixed == kCentralRecordSize ? 2 : 0; // central records add "version made by"
+    const qsizetype nameLength = get16(old.constData() + 26 + shift);
+    const qsizetype extraLength = get16(old.constData() + 28 + shift);
+    const QByteArray extra = rewrittenExtra(old.mid(fixed + nameLength, extraLength), written);
+    QByteArray header =
+        old.left(fixed + nameLength) + extra + old.mid(fixed + nameLength + extraLength);
+    put16(header, 6 + shift, quint16(get16(old.constData() + 6 + shift) & ~(kDescriptorFlag | 1)));
+    put16(header, 10 + shift, written.dosTime);
+    put16(header, 12 + shift, written.dosDate);
+    put32(header, 14 + shift, written.crc);
+    put32(header, 18 + shift, quint32(written.packed.size()));
+    put32(header, 22 + shift, written.size);
+    put16(header, 28 + shift, quint16(extra.size()));
+    return header;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+
+// The sizes of a local header and of a central record up to the name.
+inline constexpr qsizetype kLocalHeaderSize = 30;
+inline constexpr qsizetype kCentralRecordSize = 46;
+
+// An entry's new bytes as the archive holds them, and what its headers say about them.
+struct PackedEntry {
+    QByteArray packed;
+    quint32 crc = 0;
+    quint32 size = 0;
+    quint16 dosTime = 0;
+    quint16 dosDate = 0;
+    quint32 unixTime = 0;
+};
+
+// The bytes stored (method 0) or deflated (8), dated now; packed is empty when deflating failed.
+PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const QDateTime &now);
+
+// A header of the entry (local or central, told apart by where its fixed fields end: at
+// kLocalHeaderSize or kCentralRecordSize) with the new sizes, checksum and time. Neither a data
+// descriptor nor encryption follows the new bytes.
+QByteArray rewritten_header(const QByteArray &old, qsizetype fixed, const PackedEntry &written);
