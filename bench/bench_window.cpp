@@ -1,24 +1,12 @@
 #include "bench/floor_reporter.h"
 #include "bench/largest_weapon.h"
 #include "bench/quiet_offscreen.h"
-#include "document/weapon_file.h"
-#include "document/weapon_tree.h"
-#include "editor/form1.h"
-#include "editor/image_list.h"
-#include "editor/long_line_edit.h"
-#include "editor/tree_view.h"
-#include "editor/weapon_tree_model.h"
+#include "bench/shown_window.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTreeWidget>
 #include <QUndoStack>
 
 #include <benchmark/benchmark.h>
@@ -47,11 +35,7 @@ struct BenchFiles {
 
     QString write(const QString &name, const QByteArray &bytes) const
     {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return {};
-        return path;
+        return write_bench_file(dir, name, bytes);
     }
 };
 
@@ -61,118 +45,12 @@ const BenchFiles &files()
     return instance;
 }
 
-// What a user would see once the program returns to the event loop: the view laid out for
-// every row that is not hidden, and the rows on screen painted. Figure and floor settle alike.
-void settle(QTreeView *view)
-{
-    view->scrollTo(view->currentIndex());
-    view->viewport()->repaint();
-}
-
 // The texts the floors build and scan: the document's own, read through the document core.
 const QStringList &largestTexts()
 {
-    static const QStringList texts = [] {
-        WeaponTree tree;
-        QStringList all;
-        if (!load_weapon(tree, files().largest))
-            return all;
-        for (int i = 1; i <= tree.count(); ++i)
-            all.append(tree.text(static_cast<NodeIndex>(i)));
-        return all;
-    }();
+    static const QStringList texts = node_texts_of(files().largest);
     return texts;
 }
-
-struct ShownWindow {
-    Form1 form;
-    TreeView *tv = form.findChild<TreeView *>(QStringLiteral("Tv"));
-    QLineEdit *text2 = form.findChild<QLineEdit *>(QStringLiteral("Text2"));
-    LongLineEdit *text2Long = form.findChild<LongLineEdit *>(QStringLiteral("Text2Long"));
-
-    ShownWindow()
-    {
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            qFatal("The window was never shown; nothing it does would be measured.");
-    }
-
-    bool open(const QString &path)
-    {
-        if (path.isEmpty() || !form.openWeaponFile(path))
-            return false;
-        settle(tv);
-        return true;
-    }
-
-    void trigger(const char *button)
-    {
-        form.findChild<QAction *>(QLatin1String(button))->trigger();
-        settle(tv);
-    }
-
-    void clickNode(NodeIndex node)
-    {
-        const QModelIndex index = tv->weaponModel().indexOf(node);
-        tv->scrollTo(index);
-        QTest::mouseClick(tv->viewport(), Qt::LeftButton, {}, tv->visualRect(index).center());
-        QCoreApplication::processEvents();
-    }
-
-    bool keyShown(NodeIndex key) { return tv->isExpanded(tv->weaponModel().indexOf(key)); }
-
-    // The value box in view: Text2, or the long box in its place.
-    QWidget *valueBox() const
-    {
-        return text2->isHidden() ? static_cast<QWidget *>(text2Long) : text2;
-    }
-    QString boxText() const { return text2->isHidden() ? text2Long->text() : text2->text(); }
-    void setBoxCursor(qsizetype position)
-    {
-        text2->isHidden() ? text2Long->setCursorPosition(position)
-                          : text2->setCursorPosition(int(position));
-    }
-};
-
-// The floor's tree: a plain QTreeWidget, shown at the size of the window's tree and given
-// what the window's tree takes for granted, so that only the model and its followers differ.
-struct FloorTree {
-    QTreeWidget widget;
-    ImageList *pictures = make_ImageList1(&widget);
-
-    FloorTree()
-    {
-        ShownWindow sizing;
-        widget.resize(sizing.tv->size());
-        widget.setHeaderHidden(true);
-        widget.setUniformRowHeights(true);
-        widget.setIconSize(QSize(16, 16));
-        widget.show();
-        if (!QTest::qWaitForWindowExposed(&widget))
-            qFatal("The floor's tree was never shown; nothing it does would be measured.");
-    }
-
-    void build(const QStringList &texts)
-    {
-        QFont bold = widget.font();
-        bold.setBold(true);
-        auto *root = new QTreeWidgetItem(QStringList{texts.value(0)});
-        root->setIcon(0, pictures->icon(kImageRoot));
-        QList<QTreeWidgetItem *> keys;
-        keys.reserve(texts.size() / 2);
-        for (qsizetype i = 1; i + 1 < texts.size(); i += 2) {
-            auto *key = new QTreeWidgetItem(QStringList{texts[i]});
-            key->setFont(0, bold);
-            key->setIcon(0, pictures->icon(kImageKey));
-            auto *value = new QTreeWidgetItem(key, QStringList{texts[i + 1]});
-            value->setIcon(0, pictures->icon(kImageValue));
-            keys.append(key);
-        }
-        root->addChildren(keys);
-        widget.addTopLevelItem(root);
-        widget.setCurrentItem(root);
-    }
-};
 
 void openFile(benchmark::State &state, const QString &path)
 {

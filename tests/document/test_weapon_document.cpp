@@ -31,7 +31,8 @@ QString texts(const WeaponTree &tree)
     return all.join(u'|');
 }
 
-// What another program does to the open file before the command: "write BYTES", "delete".
+// What another program does to the open file before the command: "write BYTES", "delete";
+// "entry" opens the file as an archive's entry instead.
 void meddle(const QString &what, const QString &path)
 {
     if (what.startsWith("write "))
@@ -39,6 +40,19 @@ void meddle(const QString &what, const QString &path)
     else if (what == "delete")
         QVERIFY(QFile::remove(path));
 }
+
+// An entry of an archive, as far as the document sees one: the archive's own code reads and
+// writes it, and is not here.
+class ArchiveEntryStandIn : public WeaponSource
+{
+public:
+    WeaponFileResult load(WeaponTree &, WeaponOrigin &) const override { return refusal(); }
+    WeaponFileResult save(const WeaponTree &, WeaponOrigin &) const override { return refusal(); }
+    QString displayName() const override { return QStringLiteral("game.pk3:weapons/w.txt"); }
+
+private:
+    static WeaponFileResult refusal() { return {WeaponFileStatus::CannotWrite, 0, "no archive"}; }
+};
 
 } // namespace
 
@@ -85,6 +99,8 @@ private slots:
             << Step{"", "save as", S::Ok, saved, edited, false};
         QTest::newRow("save as does not care what became of the old file")
             << Step{"delete", "save as", S::Ok, saved, edited, false};
+        QTest::newRow("save as from an archive entry writes a loose file")
+            << Step{"entry", "save as", S::Ok, saved, edited, false};
         QTest::newRow("save as into a folder that is not there")
             << Step{"", "save as nowhere", S::CannotWrite, kOpened, edited, true};
         QTest::newRow("open of a file that is not there keeps the document")
@@ -98,6 +114,12 @@ private slots:
         QVERIFY(write_file(path, kOpened));
         WeaponDocument document;
         QVERIFY(document.openFile(path));
+        if (s.meddling == "entry") { // the same weapon as an archive's entry, path the archive
+            WeaponTree loaded;
+            QVERIFY(load_weapon(loaded, path));
+            document.adopt(std::make_unique<ArchiveEntryStandIn>(), loaded,
+                           {path, "weapons/w.txt", "next\r\n", {}});
+        }
         document.tree().setText(3, "17");
         document.setModified(true);
         meddle(s.meddling, path);

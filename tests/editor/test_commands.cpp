@@ -104,6 +104,8 @@ private slots:
                  w.form.tree().text(w.form.tree().selected()));
         const bool done = answer == "copy" || answer == "Revert";
         QCOMPARE(w.form.isWindowModified(), !done);
+        // Steps made on the document that was reverted have nothing left to act on.
+        QCOMPARE(control<QAction>(w.form, "mnuUndo")->isEnabled(), answer != "Revert");
         QCOMPARE(bytes_of(w.path), opened);
         QCOMPARE(bytes_of(copy), answer == "copy" ? "H\\k\\17\r\nrest\r\n" : QByteArray());
     }

@@ -48,6 +48,8 @@ struct PairCase {
     QByteArray after;
     QString undo;           // empty: nothing was done
     QString clipboard = {}; // what the clipboard holds before the command, or after a copy
+    QString shown = {};     // if set, the text of the node selected afterwards
+    QString refusal = {};   // if set, words of the message that refuses the command
 };
 Q_DECLARE_METATYPE(PairCase)
 
@@ -61,15 +63,23 @@ private slots:
     {
         QTest::addColumn<PairCase>("c");
         QTest::newRow("delete a key")
-            << PairCase{"mnuDeletePair", {4}, {}, "H\\a\\1\\c\\3\r\n", "Delete b"};
+            << PairCase{"mnuDeletePair", {4}, {}, "H\\a\\1\\c\\3\r\n", "Delete b", {}, "c"};
         QTest::newRow("Delete on the last value")
-            << PairCase{"Delete", {7}, {}, "H\\a\\1\\b\\2\r\n", "Delete c"};
+            << PairCase{"Delete", {7}, {}, "H\\a\\1\\b\\2\r\n", "Delete c", {}, "b"};
         QTest::newRow("delete two pairs picked with Ctrl")
             << PairCase{"Delete", {2, 7}, {}, "H\\b\\2\r\n", "Delete 2 pairs"};
         QTest::newRow("delete with the header selected") << PairCase{"Delete", {1}, {}, kThree, ""};
         QTest::newRow("rename") << PairCase{
             "Shift+F2", {3}, {"damage"}, "H\\damage\\1\\b\\2\\c\\3\r\n", "Rename a to damage"};
         QTest::newRow("rename cancelled") << PairCase{"mnuRenameKey", {2}, {}, kThree, ""};
+        QTest::newRow("rename to a key in use")
+            << PairCase{"mnuRenameKey", {2}, {"c"}, kThree, "", {}, {}, "\"c\" is already in use"};
+        QTest::newRow("rename to the header")
+            << PairCase{"mnuRenameKey", {2}, {"H"}, kThree, "", {}, {}, "weapon's header"};
+        QTest::newRow("rename to nothing")
+            << PairCase{"mnuRenameKey", {2}, {""}, kThree, "", {}, {}, "needs a name"};
+        QTest::newRow("rename to a name with a backslash")
+            << PairCase{"mnuRenameKey", {2}, {"x\\y"}, kThree, "", {}, {}, "holds a backslash"};
         QTest::newRow("move up the last pair")
             << PairCase{"Alt+Up", {6}, {}, "H\\a\\1\\c\\3\\b\\2\r\n", "Move Up c"};
         QTest::newRow("move down two neighbours")
@@ -91,6 +101,8 @@ private slots:
                         "Paste 2 pairs", "b\\7\nx\\9"};
         QTest::newRow("duplicate")
             << PairCase{"Ctrl+D", {4}, {"b2"}, "H\\a\\1\\b\\2\\b2\\2\\c\\3\r\n", "Duplicate b"};
+        QTest::newRow("duplicate under a name in use")
+            << PairCase{"Ctrl+D", {4}, {"a"}, kThree, "", {}, {}, "\"a\" is already in use"};
     }
     void pair_commands()
     {
@@ -103,7 +115,9 @@ private slots:
             QGuiApplication::clipboard()->setText(c.clipboard);
         pick(w.form, c.selection);
         const QStringList seen = run(w, c.command, c.answers);
-        QVERIFY2(seen.size() == qMax(c.answers.size(), c.command.contains("Rename") ? 1 : 0),
+        const qsizetype asked = qMax(c.answers.size(), c.command.contains("Rename") ? 1 : 0);
+        QVERIFY2(seen.size() == asked + (c.refusal.isNull() ? 0 : 1) &&
+                     (c.refusal.isNull() || seen.last().contains(c.refusal)),
                  qPrintable(seen.join(" | ")));
         if (c.command == "Ctrl+C")
             QCOMPARE(QGuiApplication::clipboard()->text(), c.clipboard);
@@ -113,6 +127,8 @@ private slots:
         // The panel shows the node the tree has selected.
         QCOMPARE(control<QLineEdit>(w.form, "Text2")->text(),
                  w.form.tree().text(w.form.tree().selected()));
+        if (!c.shown.isNull())
+            QCOMPARE(w.form.tree().text(w.form.tree().selected()), c.shown);
         QCOMPARE(w.tool(3), QStringList());
         QCOMPARE(bytes_of(w.path), c.after);
         if (!c.undo.isEmpty()) { // undone, the file comes back byte for byte; redone, the change
