@@ -26,6 +26,7 @@ void Form1::fitValuePanel(bool editable)
     // The two settings that protect the header and the keys always change together.
     m_text2->setReadOnly(!editable);
     m_tv->setLabelEdit(editable ? TreeView::tvwAutomatic : TreeView::tvwManual);
+    m_mnuEditInPlace->setEnabled(editable);
     const QColor back = system_color(editable ? kWindowBackground : kButtonFace);
     if (m_text2->palette().color(QPalette::Base) != back) {
         QPalette palette = m_text2->palette();
