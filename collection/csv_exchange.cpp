@@ -1,10 +1,16 @@
 #include "collection/csv_exchange.h"
 
+#include "document/code_page.h"
 #include "document/weapon_file.h"
 
 #include <QSet>
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 #include <numeric>
+#include <utility>
 
 namespace
 {
@@ -103,24 +109,166 @@ bool planRow(const WeaponCollection &weapons, const RowPlan &at, const QList<int
     return true;
 }
 
+// The UTF-8 of each windows-1252 byte, and whether its character is a blank, so that values go
+// from the files' bytes into the CSV without being decoded into text first.
+struct Utf8Byte {
+    std::array<char, 3> bytes;
+    quint8 size;
+    bool blank;
+};
+
+const std::array<Utf8Byte, 256> &utf8Bytes()
+{
+    static const std::array<Utf8Byte, 256> table = [] {
+        std::array<Utf8Byte, 256> made{};
+        for (int byte = 0; byte < 256; ++byte) {
+            const char b = static_cast<char>(byte);
+            const QString text = code_page::decode(QByteArrayView(&b, 1));
+            const QByteArray utf8 = text.toUtf8();
+            Utf8Byte &entry = made[static_cast<size_t>(byte)];
+            std::copy(utf8.cbegin(), utf8.cend(), entry.bytes.begin());
+            entry.size = static_cast<quint8>(utf8.size());
+            entry.blank = text.front().isSpace();
+        }
+        return made;
+    }();
+    return table;
+}
+
+// Fills a buffer sized for the worst case, as appending byte by byte to a QByteArray costs more
+// than the writing of the file.
+class CsvWriter
+{
+public:
+    explicit CsvWriter(qsizetype most)
+    {
+        m_out.resize(most);
+        m_at = m_out.data();
+    }
+    void put(char c) { *m_at++ = c; }
+    void put(QByteArrayView bytes)
+    {
+        std::memcpy(m_at, bytes.data(), static_cast<size_t>(bytes.size()));
+        m_at += bytes.size();
+    }
+    void putCommas(qsizetype count)
+    {
+        std::memset(m_at, ',', static_cast<size_t>(count));
+        m_at += count;
+    }
+    // A value as the files hold it, quoted where append_csv_record would quote its text.
+    void putValue(QByteArrayView value)
+    {
+        const std::array<Utf8Byte, 256> &utf8 = utf8Bytes();
+        // Most values are plain ASCII: numbers, names, paths of sounds.
+        if (!value.isEmpty() && !utf8[static_cast<unsigned char>(value.front())].blank &&
+            !utf8[static_cast<unsigned char>(value.back())].blank &&
+            std::all_of(value.begin(), value.end(), [](char c) {
+                return c > 0 && c != ',' && c != '"' && c != '\n' && c != '\r';
+            })) {
+            put(value);
+            return;
+        }
+        const auto byteAt = [&](qsizetype i) { return static_cast<unsigned char>(value[i]); };
+        const bool quoted =
+            !value.isEmpty() && (utf8[byteAt(0)].blank || utf8[byteAt(value.size() - 1)].blank ||
+                                 std::any_of(value.begin(), value.end(), [](char c) {
+                                     return c == ',' || c == '"' || c == '\n' || c == '\r';
+                                 }));
+        if (quoted)
+            put('"');
+        for (const char c : value) {
+            const Utf8Byte &code = utf8[static_cast<unsigned char>(c)];
+            if (c == '"' && quoted)
+                put('"');
+            std::memcpy(m_at, code.bytes.data(), 3);
+            m_at += code.size;
+        }
+        if (quoted)
+            put('"');
+    }
+    QByteArray take()
+    {
+        m_out.truncate(m_at - m_out.data());
+        return std::move(m_out);
+    }
+
+private:
+    QByteArray m_out;
+    char *m_at = nullptr;
+};
+
+// The most bytes a row can take: each byte of the line at most three in UTF-8 (a doubled quote
+// takes two), and a comma and two quotes for each field.
+qsizetype mostBytes(const WeaponRecord &weapon, qsizetype columns)
+{
+    return 3 * (weapon.path.size() + weapon.line().size()) + 3 * (columns + 1) + 2;
+}
+
+// Where each weapon's values go in a row: the table's columns are many and a weapon's keys few, so
+// a row is written from its pairs, with the commas of the missing cells between them in runs.
+class RowLayout
+{
+public:
+    RowLayout(const WeaponCollection &weapons, const QList<int> &columns)
+        : m_positionOf(static_cast<size_t>(weapons.keys().size()), -1),
+          m_present((static_cast<size_t>(columns.size()) + 63) / 64),
+          m_pairAt(static_cast<size_t>(columns.size())), m_fields(columns.size())
+    {
+        for (qsizetype position = 0; position < columns.size(); ++position)
+            m_positionOf[static_cast<size_t>(columns[position])] = static_cast<int>(position);
+    }
+
+    void put(CsvWriter &out, const WeaponRecord &weapon)
+    {
+        QByteArray path;
+        append_csv_record(path, {weapon.path});
+        out.put(QByteArrayView(path).chopped(2));
+        for (int pair = 0; pair < weapon.pairCount(); ++pair) {
+            if (const int at = m_positionOf[static_cast<size_t>(weapon.column(pair))]; at >= 0) {
+                m_present[static_cast<size_t>(at) / 64] |= quint64(1) << (at % 64);
+                m_pairAt[static_cast<size_t>(at)] = pair;
+            }
+        }
+        qsizetype last = -1;
+        for (size_t word = 0; word < m_present.size(); ++word) {
+            for (quint64 bits = std::exchange(m_present[word], 0); bits != 0; bits &= bits - 1) {
+                const auto at = static_cast<qsizetype>(word * 64) + std::countr_zero(bits);
+                out.putCommas(at - last);
+                out.putValue(weapon.value(m_pairAt[static_cast<size_t>(at)]));
+                last = at;
+            }
+        }
+        out.putCommas(m_fields - 1 - last);
+        out.put("\r\n");
+    }
+
+private:
+    std::vector<int> m_positionOf; // each column's place in the row, -1 when left out
+    std::vector<quint64> m_present;
+    std::vector<int> m_pairAt;
+    qsizetype m_fields;
+};
+
 } // namespace
 
 QByteArray export_csv(const WeaponCollection &weapons, const QList<int> &rows,
                       const QList<int> &columns)
 {
-    QByteArray out;
+    QByteArray header;
     QStringList fields{QStringLiteral("file")};
     for (const int column : columns)
         fields << weapons.keys()[column];
-    append_csv_record(out, fields);
-    for (const int row : rows) {
-        fields.clear();
-        fields << weapons.record(row).path;
-        for (const int column : columns)
-            fields << weapons.value(row, column).value_or(QString());
-        append_csv_record(out, fields);
-    }
-    return out;
+    append_csv_record(header, fields);
+    qsizetype most = header.size();
+    for (const int row : rows)
+        most += mostBytes(weapons.record(row), columns.size());
+    CsvWriter out(most);
+    out.put(header);
+    RowLayout layout(weapons, columns);
+    for (const int row : rows)
+        layout.put(out, weapons.record(row));
+    return out.take();
 }
 
 QByteArray export_csv(const WeaponCollection &weapons)

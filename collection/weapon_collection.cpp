@@ -112,13 +112,13 @@ void WeaponCollection::setValue(int row, int column, const QString &value)
         weapon.setValue(pair, bytes);
     else
         weapon.appendPair(m_keyBytes[column], bytes, column);
-    emit valueChanged(row, column);
 }
 
 void WeaponCollection::apply(const QList<CellEdit> &edits, quint64 step)
 {
     for (const CellEdit &edit : edits)
         setValue(edit.record, edit.column, edit.after);
+    emit valuesChanged(edits);
     touch(edits, step, false);
 }
 
@@ -131,8 +131,8 @@ void WeaponCollection::revert(const QList<CellEdit> &edits, quint64 step)
             continue;
         }
         record(edit->record).removeLastPair();
-        emit valueChanged(edit->record, edit->column);
     }
+    emit valuesChanged(edits);
     touch(edits, step, true);
 }
 
@@ -141,6 +141,7 @@ void WeaponCollection::touch(const QList<CellEdit> &edits, quint64 step, bool un
     std::set<int> rows;
     for (const CellEdit &edit : edits)
         rows.insert(edit.record);
+    QList<int> turned;
     for (const int row : rows) {
         const bool was = isChanged(row);
         std::vector<quint64> &steps = record(row).steps;
@@ -148,8 +149,11 @@ void WeaponCollection::touch(const QList<CellEdit> &edits, quint64 step, bool un
             steps.pop_back();
         else if (!undo)
             steps.push_back(step);
-        noteChangedState(row, was);
+        if (isChanged(row) != was)
+            turned << row;
     }
+    if (!turned.isEmpty())
+        emit changedStateChanged(turned);
 }
 
 bool WeaponCollection::isChanged(int row) const
@@ -171,11 +175,6 @@ void WeaponCollection::markSaved(int row)
     const bool was = isChanged(row);
     const std::vector<quint64> &steps = record(row).steps;
     record(row).savedStep = steps.empty() ? 0 : steps.back();
-    noteChangedState(row, was);
-}
-
-void WeaponCollection::noteChangedState(int row, bool was)
-{
     if (isChanged(row) != was)
-        emit changedStateChanged(row);
+        emit changedStateChanged({row});
 }

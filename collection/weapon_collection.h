@@ -87,15 +87,16 @@ public:
     void markSaved(int row);
 
 signals:
-    void valueChanged(int row, int column);
+    // The cells of edits hold new values; one signal for a step, however many cells it sets.
+    void valuesChanged(const QList<CellEdit> &edits);
     void columnsInserted(int first, int last);
     void columnsRemoved(int first, int last);
-    void changedStateChanged(int row);
+    // These weapons turned changed, or unchanged again.
+    void changedStateChanged(const QList<int> &rows);
 
 private:
     void setValue(int row, int column, const QString &value);
     void touch(const QList<CellEdit> &edits, quint64 step, bool undo);
-    void noteChangedState(int row, bool was);
 
     QString m_source;
     bool m_archive = false;

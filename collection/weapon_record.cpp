@@ -14,23 +14,6 @@ QByteArrayView WeaponRecord::header() const
     return QByteArrayView(m_line).first(m_pairs.empty() ? m_line.size() : m_pairs[0].key - 1);
 }
 
-QByteArrayView WeaponRecord::key(int pair) const
-{
-    const Pair &at = m_pairs[static_cast<size_t>(pair)];
-    return QByteArrayView(m_line).sliced(at.key, at.value - 1 - at.key);
-}
-
-qsizetype WeaponRecord::valueEnd(size_t pair) const
-{
-    return pair + 1 < m_pairs.size() ? m_pairs[pair + 1].key - 1 : m_line.size();
-}
-
-QByteArrayView WeaponRecord::value(int pair) const
-{
-    const auto at = static_cast<size_t>(pair);
-    return QByteArrayView(m_line).sliced(m_pairs[at].value, valueEnd(at) - m_pairs[at].value);
-}
-
 int WeaponRecord::pairOf(int column) const
 {
     for (size_t pair = 0; pair < m_pairs.size(); ++pair) {

@@ -33,8 +33,16 @@ public:
     const QByteArray &line() const { return m_line; }
     QByteArrayView header() const;
     int pairCount() const { return static_cast<int>(m_pairs.size()); }
-    QByteArrayView key(int pair) const;
-    QByteArrayView value(int pair) const;
+    QByteArrayView key(int pair) const
+    {
+        const Pair &at = m_pairs[static_cast<size_t>(pair)];
+        return QByteArrayView(m_line).sliced(at.key, at.value - 1 - at.key);
+    }
+    QByteArrayView value(int pair) const
+    {
+        const auto at = static_cast<size_t>(pair);
+        return QByteArrayView(m_line).sliced(m_pairs[at].value, valueEnd(at) - m_pairs[at].value);
+    }
     // The table column of each pair's key, which the table gives out as it meets the keys.
     int column(int pair) const { return m_pairs[static_cast<size_t>(pair)].column; }
     void setColumn(int pair, int column) { m_pairs[static_cast<size_t>(pair)].column = column; }
@@ -52,7 +60,10 @@ private:
         quint32 value; // where the value starts
         qint32 column;
     };
-    qsizetype valueEnd(size_t pair) const;
+    qsizetype valueEnd(size_t pair) const
+    {
+        return pair + 1 < m_pairs.size() ? m_pairs[pair + 1].key - 1 : m_line.size();
+    }
 
     QByteArray m_line;
     std::vector<Pair> m_pairs;

@@ -38,15 +38,11 @@ WeaponTableModel::WeaponTableModel(WeaponCollection &weapons, QUndoStack &undo, 
     takeRowsInOrder();
     m_columns.resize(weapons.keys().size());
     std::iota(m_columns.begin(), m_columns.end(), 0);
-    connect(&weapons, &WeaponCollection::valueChanged, this, &WeaponTableModel::followValue);
+    connect(&weapons, &WeaponCollection::valuesChanged, this, &WeaponTableModel::followValues);
     connect(&weapons, &WeaponCollection::columnsInserted, this, &WeaponTableModel::followColumns);
     connect(&weapons, &WeaponCollection::columnsRemoved, this, &WeaponTableModel::followColumns);
-    connect(&weapons, &WeaponCollection::changedStateChanged, this, [this](int record) {
-        if (const int row = rowOf(record); row >= 0) {
-            emit headerDataChanged(Qt::Vertical, row, row);
-            emit dataChanged(index(row, 0), index(row, 0));
-        }
-    });
+    connect(&weapons, &WeaponCollection::changedStateChanged, this,
+            &WeaponTableModel::followChangedState);
 }
 
 int WeaponTableModel::rowCount(const QModelIndex &parent) const
@@ -323,17 +319,42 @@ void WeaponTableModel::followColumns()
     endResetModel();
 }
 
-void WeaponTableModel::followValue(int record, int column)
+// One notice for the whole step: a view told of five thousand cells one by one would take longer
+// over it than the edit itself.
+void WeaponTableModel::followValues(const QList<CellEdit> &edits)
 {
-    const int row = rowOf(record);
-    const int shown = static_cast<int>(m_columns.indexOf(column));
-    if (row < 0 || shown < 0)
+    QList<int> shownOf(m_weapons.keys().size(), -1);
+    for (qsizetype shown = 0; shown < m_columns.size(); ++shown)
+        shownOf[m_columns[shown]] = static_cast<int>(shown) + 1;
+    int top = rowCount(), bottom = -1, left = columnCount(), right = -1;
+    for (const CellEdit &edit : edits) {
+        const int row = rowOf(edit.record);
+        const int column = edit.column < shownOf.size() ? shownOf[edit.column] : -1;
+        if (row < 0 || column < 0)
+            continue;
+        // A baseline's change changes how every row compares with it.
+        top = std::min(top, edit.record == m_baseline ? 0 : row);
+        bottom = std::max(bottom, edit.record == m_baseline ? rowCount() - 1 : row);
+        left = std::min(left, column);
+        right = std::max(right, column);
+    }
+    if (bottom >= 0)
+        emit dataChanged(index(top, left), index(bottom, right));
+}
+
+void WeaponTableModel::followChangedState(const QList<int> &records)
+{
+    int top = rowCount(), bottom = -1;
+    for (const int record : records) {
+        if (const int row = rowOf(record); row >= 0) {
+            top = std::min(top, row);
+            bottom = std::max(bottom, row);
+        }
+    }
+    if (bottom < 0)
         return;
-    // A baseline's change changes how every row compares with it.
-    if (record == m_baseline)
-        emit dataChanged(index(0, shown + 1), index(rowCount() - 1, shown + 1));
-    else
-        emit dataChanged(index(row, shown + 1), index(row, shown + 1));
+    emit headerDataChanged(Qt::Vertical, top, bottom);
+    emit dataChanged(index(top, 0), index(bottom, 0));
 }
 
 void WeaponTableModel::toggleBaseline(int record)

@@ -64,7 +64,8 @@ private:
     void refilterRows();
     void takeRowsInOrder();
     bool rowPasses(int record) const;
-    void followValue(int record, int column);
+    void followValues(const QList<CellEdit> &edits);
+    void followChangedState(const QList<int> &records);
     void followColumns();
 
     WeaponCollection &m_weapons;

@@ -296,6 +296,10 @@ void TestCollection::importCsv_data()
         << QByteArray("file,name\r\na.wpn,\"Caf\xC3\xA9, \"\"\xE2\x82\xAC\"\"\"\r\n")
         << "1 value in 1 weapon will change"
         << Files{{"a.wpn", "A\\damage\\25\\name\\Caf\xE9, \"\x80\"\r\n"}, {"b.wpn", same["b.wpn"]}};
+    QTest::newRow("blanks at either end, a line feed, a no-break space")
+        << QByteArray("file,name,damage\r\na.wpn,\"\tRifle Mk\xC2\xA0\",\"2\n5\"\r\n")
+        << "2 values in 1 weapon will change"
+        << Files{{"a.wpn", "A\\damage\\2\n5\\name\\\tRifle Mk\xA0\r\n"}, {"b.wpn", same["b.wpn"]}};
 }
 
 void TestCollection::importCsv()
@@ -316,6 +320,16 @@ void TestCollection::importCsv()
     apply_import(*weapons, plan, step);
     const int changed = weapons->changedCount();
     QCOMPARE(changed, plan.weapons);
+    // The export works on the files' bytes; it must quote and convert as the CSV writer does.
+    QByteArray expected;
+    append_csv_record(expected, QStringList{"file"} + weapons->keys());
+    for (int row = 0; row < weapons->size(); ++row) {
+        QStringList fields{weapons->record(row).path};
+        for (int column = 0; column < weapons->keys().size(); ++column)
+            fields << weapons->value(row, column).value_or(QString());
+        append_csv_record(expected, fields);
+    }
+    QCOMPARE(export_csv(*weapons), expected);
     // What the edits wrote into the weapons goes out as CSV exactly as it came in.
     CsvTable exported;
     QVERIFY(read_csv(export_csv(*weapons), exported, error));
