@@ -134,10 +134,11 @@ void collapseFloor(benchmark::State &state)
     toggleFloor(state, &QTreeView::expandAll, &QTreeView::collapseAll);
 }
 
-// One letter typed into the value box with the document's last value selected, up to the
-// repaint it causes, undo recording included; the letter is taken back untimed so that the
-// value keeps its length. However many keystrokes, they are to leave one step to undo.
-void typeInLastValue(benchmark::State &state, const QString &path)
+// One letter typed into the value box with the document's last value selected, at its end or in
+// its middle, up to the repaint it causes, undo recording included; the letter is taken back
+// untimed so that the value keeps its length. However many keystrokes, they are to leave one step
+// to undo.
+void typeInLastValue(benchmark::State &state, const QString &path, bool middle = false)
 {
     ShownWindow window;
     if (!window.open(path)) {
@@ -147,17 +148,23 @@ void typeInLastValue(benchmark::State &state, const QString &path)
     const NodeIndex last = window.form.tree().count();
     window.clickNode(last);
     const QString before = window.form.tree().text(last);
+    const qsizetype at = middle ? before.size() / 2 : before.size();
+    const QString typed = QString(before).insert(at, u'x');
     if (window.form.tree().selected() != last || window.text2->isReadOnly())
         state.SkipWithError("the last value is not selected for editing");
+    QWidget *box = window.valueBox();
     for (auto _ : state) {
-        QTest::keyClick(window.text2, Qt::Key_X);
+        state.PauseTiming();
+        window.setBoxCursor(at);
+        state.ResumeTiming();
+        QTest::keyClick(box, Qt::Key_X);
         QCoreApplication::processEvents();
         state.PauseTiming();
-        if (window.form.tree().text(last) != before + u'x') {
+        if (window.form.tree().text(last) != typed) {
             state.SkipWithError("the keystroke did not reach the document");
             break;
         }
-        QTest::keyClick(window.text2, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Backspace);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
@@ -170,6 +177,10 @@ void typeInLastValue(benchmark::State &state, const QString &path)
 void keystroke(benchmark::State &state) { typeInLastValue(state, files().largest); }
 void keystrokeOnOnePair(benchmark::State &state) { typeInLastValue(state, files().onePair); }
 void keystrokeInLongValue(benchmark::State &state) { typeInLastValue(state, files().longValue); }
+void keystrokeInLongValueMiddle(benchmark::State &state)
+{
+    typeInLastValue(state, files().longValue, true);
+}
 
 // A click on the last value, from the root, up to the value shown in the box for editing.
 void showLastValue(benchmark::State &state, const QString &path)
@@ -185,15 +196,16 @@ void showLastValue(benchmark::State &state, const QString &path)
         window.clickNode(last);
         settle(window.tv);
     }
-    if (window.text2->text() != window.form.tree().text(last))
+    if (window.boxText() != window.form.tree().text(last))
         state.SkipWithError("the box does not show the whole value");
 }
 
 void showLastValueOfLargest(benchmark::State &state) { showLastValue(state, files().largest); }
 void showLongValue(benchmark::State &state) { showLastValue(state, files().longValue); }
 
-// Save after one letter typed into the last value. Every save writes the same bytes, which the
-// file holds from then on; it is given back its own bytes at the end for the other figures.
+// Save after the last value's last letter was typed over. Every save writes the same bytes, which
+// the file holds from then on; it is given back its own bytes at the end for the other figures.
+// The file keeps its size: the long value's file is as large as Open takes.
 void saveEdited(benchmark::State &state, const QString &path)
 {
     ShownWindow window;
@@ -204,14 +216,15 @@ void saveEdited(benchmark::State &state, const QString &path)
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
     window.clickNode(window.form.tree().count());
-    QTest::keyClick(window.text2, Qt::Key_X);
+    QTest::keyClick(window.valueBox(), Qt::Key_Backspace);
+    QTest::keyClick(window.valueBox(), Qt::Key_X);
     QCoreApplication::processEvents();
     for (auto _ : state)
         window.trigger("mnuSave");
     QFile file(path);
     const QByteArray saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     file.close();
-    if (saved != before.chopped(2) + "x\r\n")
+    if (saved != before.chopped(3) + "x\r\n")
         state.SkipWithError("the save wrote other bytes than the document holds");
     if (!file.open(QIODevice::WriteOnly) || file.write(before) != before.size())
         state.SkipWithError("the file cannot be put back");
@@ -222,7 +235,7 @@ void saveLargest(benchmark::State &state) { saveEdited(state, files().largest); 
 // One atomic write of the bytes the save above writes, into the same folder.
 void saveFloor(benchmark::State &state)
 {
-    const QByteArray bytes = files().largestBytes.chopped(2) + "x\r\n";
+    const QByteArray bytes = files().largestBytes.chopped(3) + "x\r\n";
     const QString path = files().dir.filePath(QStringLiteral("floor.txt"));
     for (auto _ : state) {
         QSaveFile file(path);
@@ -286,6 +299,7 @@ int main(int argc, char **argv)
     registerWithFloor("long_value_open", openLongValue, openLargest);
     registerWithFloor("long_value_shown", showLongValue, showLastValueOfLargest);
     registerWithFloor("long_value_keystroke", keystrokeInLongValue, keystroke);
+    registerWithFloor("long_value_keystroke_middle", keystrokeInLongValueMiddle, keystroke);
     registerWithFloor("long_value_search", searchLongValue, searchNothing);
     registerWithFloor("long_value_save", saveLongValue, saveLargest);
     return runWithFloors();

@@ -4,6 +4,7 @@
 #include "document/weapon_tree.h"
 #include "editor/form1.h"
 #include "editor/image_list.h"
+#include "editor/long_line_edit.h"
 #include "editor/tree_view.h"
 #include "editor/weapon_tree_model.h"
 
@@ -52,6 +53,7 @@ struct ShownWindow {
     Form1 form;
     TreeView *tv = form.findChild<TreeView *>(QStringLiteral("Tv"));
     QLineEdit *text2 = form.findChild<QLineEdit *>(QStringLiteral("Text2"));
+    LongLineEdit *text2Long = form.findChild<LongLineEdit *>(QStringLiteral("Text2Long"));
 
     ShownWindow()
     {
@@ -83,6 +85,18 @@ struct ShownWindow {
     }
 
     bool keyShown(NodeIndex key) { return tv->isExpanded(tv->weaponModel().indexOf(key)); }
+
+    // The value box in view: Text2, or the long box in its place.
+    QWidget *valueBox() const
+    {
+        return text2->isHidden() ? static_cast<QWidget *>(text2Long) : text2;
+    }
+    QString boxText() const { return text2->isHidden() ? text2Long->text() : text2->text(); }
+    void setBoxCursor(qsizetype position)
+    {
+        text2->isHidden() ? text2Long->setCursorPosition(position)
+                          : text2->setCursorPosition(int(position));
+    }
 };
 
 // The floor's tree: a plain QTreeWidget, shown at the size of the window's tree and given

@@ -235,6 +235,15 @@ void WeaponTree::setText(NodeIndex index, const QString &text)
     emit textChanged(index);
 }
 
+void WeaponTree::replaceText(NodeIndex index, qsizetype from, qsizetype length,
+                             QStringView inserted)
+{
+    if (length == 0 && inserted.isEmpty())
+        return;
+    at(index).text.replace(from, length, inserted.data(), inserted.size());
+    emit textChanged(index);
+}
+
 void WeaponTree::setBold(NodeIndex index, bool bold)
 {
     NodeData &node = at(index);

@@ -132,6 +132,9 @@ public:
     NodeIndex selected() const { return m_selected; }
 
     void setText(NodeIndex index, const QString &text);
+    // Puts inserted in place of the length characters from from on, in the text itself: a
+    // keystroke in a value of megabytes moves its tail instead of copying it.
+    void replaceText(NodeIndex index, qsizetype from, qsizetype length, QStringView inserted);
     void setBold(NodeIndex index, bool bold);
     void setExpanded(NodeIndex index, bool expanded);
     void select(NodeIndex index);

@@ -13,13 +13,6 @@ QString changeName(const WeaponTree &tree, NodeIndex node)
     return QStringLiteral("Change of %1").arg(shownInMenu(tree.text(parent != 0 ? parent : node)));
 }
 
-// Puts inserted back in place of removed, or the other way round.
-QString applied(QString text, const TextSplice &splice, bool forward)
-{
-    const QString &out = forward ? splice.removed : splice.inserted;
-    return text.replace(splice.at, out.size(), forward ? splice.inserted : splice.removed);
-}
-
 } // namespace
 
 TextSplice splice_between(const QString &before, const QString &after)
@@ -38,14 +31,20 @@ TextSplice splice_between(const QString &before, const QString &after)
 
 ChangeTextStep::ChangeTextStep(WeaponTree &tree, NodeIndex node, const QString &before, int run,
                                ShowNode show)
-    : QUndoCommand(changeName(tree, node)), m_tree(tree), m_node(node),
-      m_splice(splice_between(before, tree.text(node))), m_run(run), m_show(std::move(show))
+    : ChangeTextStep(tree, node, splice_between(before, tree.text(node)), run, std::move(show))
+{
+}
+
+ChangeTextStep::ChangeTextStep(WeaponTree &tree, NodeIndex node, TextSplice splice, int run,
+                               ShowNode show)
+    : QUndoCommand(changeName(tree, node)), m_tree(tree), m_node(node), m_splice(std::move(splice)),
+      m_run(run), m_show(std::move(show))
 {
 }
 
 void ChangeTextStep::undo()
 {
-    m_tree.setText(m_node, applied(m_tree.text(m_node), m_splice, false));
+    m_tree.replaceText(m_node, m_splice.at, m_splice.inserted.size(), m_splice.removed);
     m_show(m_node);
 }
 
@@ -53,7 +52,7 @@ void ChangeTextStep::redo()
 {
     if (std::exchange(m_done, false))
         return;
-    m_tree.setText(m_node, applied(m_tree.text(m_node), m_splice, true));
+    m_tree.replaceText(m_node, m_splice.at, m_splice.removed.size(), m_splice.inserted);
     m_show(m_node);
 }
 
@@ -62,9 +61,20 @@ bool ChangeTextStep::mergeWith(const QUndoCommand *other)
     const auto *next = static_cast<const ChangeTextStep *>(other);
     if (next->m_node != m_node || next->m_run != m_run)
         return false;
-    // Both changes taken back from the text as it is now give the text before this step.
-    const QString now = m_tree.text(m_node);
-    m_splice = splice_between(applied(applied(now, next->m_splice, false), m_splice, false), now);
+    // Only the stretch both changes touched is taken back, twice, so that merging a keystroke
+    // costs what the keystroke changed rather than the length of the whole value.
+    const TextSplice &first = m_splice, &second = next->m_splice;
+    const qsizetype from = std::min(first.at, second.at);
+    const qsizetype endBetween =
+        std::max(first.at + first.inserted.size(), second.at + second.removed.size());
+    const qsizetype endNow = endBetween - second.removed.size() + second.inserted.size();
+    const QString now = m_tree.text(m_node).mid(from, endNow - from);
+    QString before = now;
+    before.replace(second.at - from, second.inserted.size(), second.removed);
+    before.replace(first.at - from, first.inserted.size(), first.removed);
+    TextSplice merged = splice_between(before, now);
+    merged.at += from;
+    m_splice = std::move(merged);
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
     // The node's text has just changed from before. Steps of the same run on the same node
     // merge into one; a run of -1 never merges.
     ChangeTextStep(WeaponTree &tree, NodeIndex node, const QString &before, int run, ShowNode show);
+    // The node's text has just changed by splice.
+    ChangeTextStep(WeaponTree &tree, NodeIndex node, TextSplice splice, int run, ShowNode show);
 
     void undo() override;
     void redo() override;

@@ -5,6 +5,7 @@
 #include "editor/common_dialog.h"
 #include "editor/document_steps.h"
 #include "editor/image_list.h"
+#include "editor/long_line_edit.h"
 #include "editor/status_bar.h"
 #include "editor/tool_bar.h"
 #include "editor/tree_view.h"
@@ -262,6 +263,7 @@ void Form1::createValuePanel(QWidget *client)
     m_text2 = named(new QLineEdit(m_frame1), "Text2");
     m_text2->setAccessibleName(QStringLiteral("Value"));
     make_weapon_text_editor(m_text2);
+    createLongValueBox();
     m_label2 = named(new QLabel(QStringLiteral("Value:"), m_frame1), "Label2");
     place(m_label2, 120, 300, 4635, 255);
     grow_to_text_when_scaled(m_label2);
@@ -270,7 +272,7 @@ void Form1::createValuePanel(QWidget *client)
 
 void Form1::setTabOrder()
 {
-    QWidget *order[] = {m_tv, m_text2, m_text3, m_check1, m_check2, m_cmdSearch};
+    QWidget *order[] = {m_tv, m_text2, m_text2Long, m_text3, m_check1, m_check2, m_cmdSearch};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
     QWidget::setTabOrder(m_cmdSearch, m_tv);
@@ -362,4 +364,5 @@ void Form1::applyLayout()
     place(m_tv, l.tvLeft, l.tvTop, l.tvWidth, l.tvHeight);
     place(m_frame1, 60, l.frame1Top, l.frame1Width, l.frame1Height);
     place(m_text2, 120, 660, l.text2Width, 315);
+    m_text2Long->setGeometry(m_text2->geometry());
 }

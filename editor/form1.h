@@ -21,6 +21,7 @@ class QUndoStack;
 class CommonDialog;
 class Form2;
 class ImageList;
+class LongLineEdit;
 class StatusBar;
 class ToolBar;
 class TreeView;
@@ -117,6 +118,11 @@ private:
     // Value panel.
     void Tv_NodeClick();
     void Text2_Change();
+    // A keystroke in the long box: the node's text changes in place, as the box changed it.
+    void Text2Long_Change(qsizetype from, qsizetype length, const QString &inserted);
+    // Puts the selected node's text in the value box that suits its length.
+    void showValue(const QString &text);
+    void createLongValueBox();
     void Tv_AfterLabelEdit(NodeIndex node, bool *cancel, const QString &newText);
     void Tv_Collapse();
     void fitValuePanel(bool editable);
@@ -176,6 +182,8 @@ private:
     TreeView *m_tv = nullptr;
     QGroupBox *m_frame1 = nullptr;
     QLineEdit *m_text2 = nullptr;
+    // Stands in for Text2 while the value is too long for a line edit to lay out on every key.
+    LongLineEdit *m_text2Long = nullptr;
     QLabel *m_label2 = nullptr;
     QGroupBox *m_frame2 = nullptr;
     QLineEdit *m_text3 = nullptr;

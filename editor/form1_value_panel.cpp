@@ -4,13 +4,41 @@
 
 #include "document/weapon_document.h"
 #include "editor/document_steps.h"
+#include "editor/long_line_edit.h"
 #include "editor/tree_view.h"
+#include "editor/weapon_text_validator.h"
 #include "ui/system_colors.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QUndoStack>
+
+namespace
+{
+
+// Longer values are shown in the long box. A line edit lays out its whole text on every change:
+// at this length that costs about what a keystroke on the largest document does, and it grows
+// with the text, to seconds for a value of megabytes. The tree's rows are cut at the same length.
+constexpr qsizetype kLongValue = 2000;
+
+const QString kNoText;
+
+} // namespace
+
+void Form1::createLongValueBox()
+{
+    const auto read = [this]() -> const QString & {
+        const NodeIndex node = tree().selected();
+        return tree().contains(node) ? tree().text(node) : kNoText;
+    };
+    m_text2Long = new LongLineEdit(read, std::bind_front(&Form1::Text2Long_Change, this), m_frame1);
+    m_text2Long->setObjectName(QStringLiteral("Text2Long"));
+    m_text2Long->setAccessibleName(m_text2->accessibleName());
+    m_text2Long->setValidator(new WeaponTextValidator(m_text2Long));
+    m_text2Long->hide();
+}
 
 void Form1::Tv_NodeClick()
 {
@@ -18,24 +46,48 @@ void Form1::Tv_NodeClick()
     if (!selected)
         return;
     fitValuePanel(selected->Children() < 1);
-    m_text2->setText(selected->Text());
+    showValue(selected->Text());
+}
+
+void Form1::showValue(const QString &text)
+{
+    const bool isLong = text.size() > kLongValue;
+    if (isLong) {
+        // The hidden box holds no text of its own, and emptying it is no edit of the value.
+        const QSignalBlocker quiet(m_text2);
+        m_text2->clear();
+        m_text2Long->textReset();
+    } else {
+        m_text2->setText(text);
+    }
+    QWidget *shown = isLong ? static_cast<QWidget *>(m_text2Long) : m_text2;
+    QWidget *hidden = isLong ? static_cast<QWidget *>(m_text2) : m_text2Long;
+    if (hidden->isHidden())
+        return;
+    shown->show();
+    if (hidden->hasFocus()) // the user goes on typing where they were
+        shown->setFocus(Qt::OtherFocusReason);
+    hidden->hide();
 }
 
 void Form1::fitValuePanel(bool editable)
 {
     // The two settings that protect the header and the keys always change together.
     m_text2->setReadOnly(!editable);
+    m_text2Long->setReadOnly(!editable);
     m_tv->setLabelEdit(editable ? TreeView::tvwAutomatic : TreeView::tvwManual);
     const QColor back = system_color(editable ? kWindowBackground : kButtonFace);
-    if (m_text2->palette().color(QPalette::Base) != back) {
-        QPalette palette = m_text2->palette();
-        palette.setColor(QPalette::Base, back);
-        m_text2->setPalette(palette);
-    }
     m_label2->setText(editable ? QStringLiteral("Value (Modifiable)")
                                : QStringLiteral("Value (Not Modifiable)"));
-    // The caption says whether the value can be changed; a screen reader says so too.
-    m_text2->setAccessibleName(m_label2->text());
+    for (QWidget *box : {static_cast<QWidget *>(m_text2), static_cast<QWidget *>(m_text2Long)}) {
+        if (box->palette().color(QPalette::Base) != back) {
+            QPalette palette = box->palette();
+            palette.setColor(QPalette::Base, back);
+            box->setPalette(palette);
+        }
+        // The caption says whether the value can be changed; a screen reader says so too.
+        box->setAccessibleName(m_label2->text());
+    }
 }
 
 void Form1::Text2_Change()
@@ -48,6 +100,31 @@ void Form1::Text2_Change()
     selected->setText(m_text2->text());
     pushStep(new ChangeTextStep(tree(), selected->Index(), before, m_typingRun,
                                 [this](NodeIndex node) { showStep(node); }));
+    // Grown past what a line edit lays out quickly, by a paste: the long box takes over, with
+    // the caret where it was, once the line edit is done with the key.
+    if (m_text2->text().size() > kLongValue)
+        QMetaObject::invokeMethod(
+            this,
+            [this, cursor = m_text2->cursorPosition()] {
+                const std::optional<Node> node = tree().SelectedItem();
+                if (m_text2->isHidden() || !node || node->Text().size() <= kLongValue)
+                    return;
+                showValue(node->Text());
+                m_text2Long->setCursorPosition(cursor);
+            },
+            Qt::QueuedConnection);
+}
+
+void Form1::Text2Long_Change(qsizetype from, qsizetype length, const QString &inserted)
+{
+    const std::optional<Node> selected = tree().SelectedItem();
+    if (!selected)
+        return;
+    const NodeIndex node = selected->Index();
+    TextSplice splice{from, tree().text(node).mid(from, length), inserted};
+    tree().replaceText(node, from, length, inserted);
+    pushStep(new ChangeTextStep(tree(), node, std::move(splice), m_typingRun,
+                                [this](NodeIndex shown) { showStep(shown); }));
 }
 
 void Form1::Tv_AfterLabelEdit(NodeIndex node, bool * /*cancel*/, const QString &newText)
@@ -63,7 +140,7 @@ void Form1::Tv_AfterLabelEdit(NodeIndex node, bool * /*cancel*/, const QString &
                                     [this](NodeIndex shown) { showStep(shown); }));
     }
     if (node == tree().selected())
-        m_text2->setText(newText);
+        showValue(newText);
 }
 
 void Form1::Tv_Collapse() { Tv_NodeClick(); }

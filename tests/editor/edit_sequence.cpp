@@ -9,6 +9,8 @@ namespace
 {
 
 const QByteArray kStart = "H\\a\\1\\b\\2\r\n";
+// Pasted by "paste": the value then goes on in the long box.
+const QString kLongText = QStringLiteral("long ").repeated(500);
 
 // One step of the model's history, with the node each way of taking it shows.
 struct PlainStep {
@@ -130,7 +132,7 @@ QString EditSequence::choose(quint8 what, quint8 which) const
     case 2:
         return QStringLiteral("box ") + letter;
     case 3:
-        return QStringLiteral("box-");
+        return which % 8 == 0 ? QStringLiteral("paste") : QStringLiteral("box-");
     case 4:
         return QStringLiteral("F2");
     case 5:
@@ -165,7 +167,7 @@ QString EditSequence::run(const QString &step)
 
 void EditSequence::act(const QString &step)
 {
-    auto *text2 = control<QLineEdit>(m_form, "Text2");
+    QWidget *box = value_box(m_form);
     if (!m_form.isActiveWindow()) { // keys reach only an active window, and a dialog took it
         m_form.activateWindow();
         if (!QTest::qWaitForWindowActive(&m_form))
@@ -174,11 +176,17 @@ void EditSequence::act(const QString &step)
     QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : &m_form;
     if (step[0].isDigit()) {
         click_node(m_form, NodeIndex(step.toInt()));
-    } else if (step.startsWith(QStringLiteral("box"))) {
-        QTest::mouseClick(text2, Qt::LeftButton);
-        QTest::keyClick(text2, Qt::Key_End);
-        step == QStringLiteral("box-") ? QTest::keyClick(text2, Qt::Key_Backspace)
-                                       : QTest::keyClicks(text2, step.mid(4));
+    } else if (step.startsWith(QStringLiteral("box")) || step == QStringLiteral("paste")) {
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_End);
+        if (step == QStringLiteral("paste")) {
+            QGuiApplication::clipboard()->setText(kLongText);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else if (step == QStringLiteral("box-")) {
+            QTest::keyClick(box, Qt::Key_Backspace);
+        } else {
+            QTest::keyClicks(box, step.mid(4));
+        }
     } else if (step == QStringLiteral("F2")) {
         tree_view(m_form)->setFocus();
         QTest::keyClick(tree_view(m_form), Qt::Key_F2);
@@ -204,13 +212,13 @@ void EditSequence::model(const QString &step)
     if (step[0].isDigit()) {
         p.commit();
         p.select(step.toInt());
-    } else if (step.startsWith(QStringLiteral("box"))) {
+    } else if (step.startsWith(QStringLiteral("box")) || step == QStringLiteral("paste")) {
         p.commit();
         QString text = p.texts[p.selected - 1];
         if (step == QStringLiteral("box-"))
             text.chop(1);
         else
-            text += step.mid(4);
+            text += step == QStringLiteral("paste") ? kLongText : step.mid(4);
         if (p.isValue(p.selected) && text != p.texts[p.selected - 1])
             p.change(p.selected, text, p.run);
     } else if (step == QStringLiteral("F2")) {
@@ -248,7 +256,7 @@ QString EditSequence::differences() const
         texts << tree.text(NodeIndex(node));
     const TreeView *tv = tree_view(m_form);
     const bool editing = tv->indexWidget(tv->currentIndex()) != nullptr;
-    const QString shown = control<QLineEdit>(m_form, "Text2")->text();
+    const QString shown = value_box_text(m_form);
     QStringList found;
     if (texts != p.texts)
         found << QStringLiteral("nodes %1, expected %2").arg(texts.join(u'|'), p.texts.join(u'|'));

@@ -2,10 +2,11 @@
 
 // A user's steps on the main window, each checked against a plain model of the document and its
 // history. Steps are words: "3" clicks node 3, "box x" types x at the end of the value box,
-// "box-" rubs out its last character, "F2" opens the in-place editor from the tree, "edit x"
-// types into that editor, "Return" and "Escape" end it, "key" adds a pair with New Key, "undo"
-// and "redo" choose the Edit menu's items, "save" presses Ctrl+S; any other step is a key that
-// runs a command which changes no text, such as F3 with nothing to find.
+// "box-" rubs out its last character, "paste" pastes there a text long enough for the long box,
+// "F2" opens the in-place editor from the tree, "edit x" types into that editor, "Return" and
+// "Escape" end it, "key" adds a pair with New Key, "undo" and "redo" choose the Edit menu's items,
+// "save" presses Ctrl+S; any other step is a key that runs a command which changes no text, such as
+// F3 with nothing to find.
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -34,8 +34,15 @@ QString rows_read(const Form1 &form)
     if (QAccessibleInterface *focus = tree->focusChild(); focus && focus->parent() != tree)
         rows << QString(focus->state().focused ? "* " : "") + QString::number(focus->role(), 16) +
                     " " + focus->text(QAccessible::Name);
-    QWidget *text2 = form.findChild<QWidget *>("Text2");
-    rows << "value box: " + QAccessible::queryAccessibleInterface(text2)->text(QAccessible::Name);
+    // The value box, or the long box in its place: its caption, its role, and its text as read up
+    // to the caret, which the box leaves at the end.
+    QAccessibleInterface *box = QAccessible::queryAccessibleInterface(value_box(form));
+    QAccessibleTextInterface *text = box->textInterface();
+    const int caret = text ? text->cursorPosition() : -1;
+    rows << QString("value box: %1 (%2, %3 characters, ending \"%4\")")
+                .arg(box->text(QAccessible::Name), QString::number(box->role(), 16))
+                .arg(text ? text->characterCount() : -1)
+                .arg(text ? text->text(std::max(0, caret - 4), caret) : QString());
     return rows.join(u'\n');
 }
 
@@ -101,24 +108,35 @@ private slots:
             << QByteArray("Pistol\\damage\\25\\range\\") << 0 << 3 << QKeySequence()
             << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
                "* 24 25 (value of damage)\n24 range (key holding one value)\n"
-               "24 empty (value of range)\nvalue box: Value (Modifiable)";
+               "24 empty (value of range)\nvalue box: Value (Modifiable) (2a, 2 characters, ending "
+               "\"25\")";
         QTest::newRow("editing in place: the editor has the focus, named after its key")
             << QByteArray("Pistol\\damage\\25") << 0 << 3 << QKeySequence(Qt::Key_F2)
             << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
                "24 25 (value of damage)\n* 2a value of damage, editing\n"
-               "value box: Value (Modifiable)";
+               "value box: Value (Modifiable) (2a, 2 characters, ending \"25\")";
         QTest::newRow("no row has the focus once Tab has left the tree")
             << QByteArray("Pistol\\damage\\25") << 0 << 2 << QKeySequence(Qt::Key_Tab)
             << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
-               "24 25 (value of damage)\nvalue box: Value (Not Modifiable)";
+               "24 25 (value of damage)\n"
+               "value box: Value (Not Modifiable) (2a, 6 characters, ending \"mage\")";
         QTest::newRow("a collapsed key hides its value; Down moves the focus")
             << QByteArray("Pistol\\damage\\25\\range\\300") << 2 << 4 << QKeySequence(Qt::Key_Down)
             << "23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n"
                "24 range (key holding one value)\n* 24 300 (value of range)\n"
-               "value box: Value (Modifiable)";
+               "value box: Value (Modifiable) (2a, 3 characters, ending \"300\")";
         QTest::newRow("header alone")
             << QByteArray("H") << 0 << 1 << QKeySequence()
-            << "23\n* 24 H (the weapon's header)\nvalue box: Value (Modifiable)";
+            << "23\n* 24 H (the weapon's header)\n"
+               "value box: Value (Modifiable) (2a, 1 characters, ending \"H\")";
+        QTest::newRow("a long value: the long box, read through its text")
+            << "Pistol\\damage\\" + QByteArray("0123456789").repeated(300) << 0 << 3
+            << QKeySequence()
+            << QString("23\n24 Pistol (the weapon's header)\n24 damage (key holding one value)\n* "
+                       "24 ") +
+                   QString("0123456789").repeated(200) +
+                   "\u2026 (value of damage)\n"
+                   "value box: Value (Modifiable) (2a, 3000 characters, ending \"6789\")";
     }
     void rows_name_their_keys()
     {

@@ -7,15 +7,18 @@ namespace
 {
 
 const QByteArray kOpened = "H\\a\\1\\b\\2\r\n";
+// Pasted as "paste long": enough to move the value into the long box.
+const QByteArray kLong = QByteArray("long ").repeated(600);
 
 QAction *action(const Form1 &form, const char *name) { return control<QAction>(form, name); }
 
 // "3" clicks node 3, "box" puts the caret at the end of the value box, "tree" gives the tree
-// the focus, "type x" types into the focus, "key a v" adds a pair with New Key, "undo" and
-// "redo" choose the Edit menu's items; anything else is a key pressed on the focus.
+// the focus, "type x" types into the focus, "paste long" pastes kLong there, "key a v" adds a
+// pair with New Key, "undo" and "redo" choose the Edit menu's items; anything else is a key
+// pressed on the focus.
 void run(OpenWindow &w, const QString &step)
 {
-    auto *text2 = control<QLineEdit>(w.form, "Text2");
+    QWidget *box = value_box(w.form);
     QCoreApplication::processEvents(); // an in-place edit is committed from the event loop
     if (!w.form.isActiveWindow()) {    // keys reach only an active window, and a dialog took it
         w.form.activateWindow();
@@ -24,12 +27,15 @@ void run(OpenWindow &w, const QString &step)
     if (step[0].isDigit()) {
         click_node(w.form, NodeIndex(step.toInt()));
     } else if (step == "box") {
-        QTest::mouseClick(text2, Qt::LeftButton);
-        QTest::keyClick(text2, Qt::Key_End);
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_End);
     } else if (step == "tree") {
         tree_view(w.form)->setFocus();
     } else if (step.startsWith("type ")) {
         QTest::keyClicks(QApplication::focusWidget(), step.mid(5));
+    } else if (step == "paste long") {
+        QGuiApplication::clipboard()->setText(kLong);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
     } else if (step.startsWith("key ")) {
         w.tool(8, step.mid(4).split(' '));
     } else if (step == "undo" || step == "redo") {
@@ -109,6 +115,16 @@ private slots:
         QTest::newRow("Ctrl+Y redoes too, from the value box")
             << QStringList{"key ammo 9", "box", "Ctrl+Z", "Ctrl+Y"}
             << QByteArray("H\\a\\1\\b\\2\\ammo\\9\r\n") << true << 6;
+        QTest::newRow("typing at both ends of a long value is one step")
+            << QStringList{"3",      "box", "paste long", "5",         "3",         "box", "Home",
+                           "type y", "End", "type z",     "Backspace", "Backspace", "undo"}
+            << "H\\a\\1" + kLong + "\\b\\2\r\n"
+            << true << 3;
+        QTest::newRow("Ctrl+Z and Ctrl+Y from the long box")
+            << QStringList{"3",    "box",    "paste long", "5",      "3",     "box",
+                           "Home", "type y", "Ctrl+Z",     "Ctrl+Y", "Ctrl+Z"}
+            << "H\\a\\1" + kLong + "\\b\\2\r\n"
+            << true << 3;
     }
     void undo_and_redo()
     {
@@ -121,8 +137,7 @@ private slots:
         QCOMPARE(w.form.isWindowModified(), modified);
         // The panel shows the node the last step touched.
         QTEST(int(w.form.tree().selected()), "selected");
-        QCOMPARE(control<QLineEdit>(w.form, "Text2")->text(),
-                 w.form.tree().text(w.form.tree().selected()));
+        QCOMPARE(value_box_text(w.form), w.form.tree().text(w.form.tree().selected()));
         QCOMPARE(w.tool(3), QStringList());
         QCOMPARE(bytes_of(w.path), saved);
     }

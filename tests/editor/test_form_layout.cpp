@@ -66,8 +66,11 @@ void find_cramped(const QWidget &window, QStringList &found)
         for (const QWidget *a : inside) {
             if (a->geometry().top() <= title.bottom())
                 found << a->objectName() + " under the title of " + frame->objectName();
+            // A box that stands in another's place (the long value box in Text2's) is hidden
+            // while the other shows.
             for (const QWidget *b : inside)
-                if (a < b && a->geometry().intersects(b->geometry()))
+                if (a < b && !a->isHidden() && !b->isHidden() &&
+                    a->geometry().intersects(b->geometry()))
                     found << a->objectName() + " overlaps " + b->objectName();
         }
     }

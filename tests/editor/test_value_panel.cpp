@@ -19,15 +19,31 @@ const QByteArray kPairs = "H\\a\\1\\b\\2";
 const QString kUnencodable = QString(QChar(0x4E2D)) + QString::fromUcs4(U"\U0001F600");
 const QString kBadPaste = "paste x\\y\rz" + kUnencodable + "w";
 
+// A value longer than a line edit lays out quickly, shown in the long box. Rows that use it
+// expect it spelled as "LONG".
+const QString kLong = [] {
+    QString text;
+    for (int i = 0; text.size() < 200000; ++i)
+        text += QString::number(i) + ' ';
+    return text.left(200000);
+}();
+const QByteArray kLongPair = "H\\k\\" + kLong.toLatin1() + "\\k2\\v";
+const QByteArray kLongKey = "H\\" + kLong.toLatin1() + "\\v";
+
+QString with_long(QString text) { return text.replace("LONG", kLong); }
+
 // The caption, the box's lock and colour and the tree's in-place editing must all agree.
 QString panel(const Form1 &form)
 {
-    const auto *text2 = control<QLineEdit>(form, "Text2");
-    const bool locked = text2->isReadOnly();
+    const QWidget *box = value_box(form);
+    const auto *longBox = qobject_cast<const LongLineEdit *>(box);
+    const bool locked =
+        longBox ? longBox->isReadOnly() : static_cast<const QLineEdit *>(box)->isReadOnly();
     const bool agree =
         control<QLabel>(form, "Label2")->text() ==
             (locked ? "Value (Not Modifiable)" : "Value (Modifiable)") &&
-        text2->palette().color(QPalette::Base) ==
+        box->accessibleName() == control<QLabel>(form, "Label2")->text() &&
+        box->palette().color(QPalette::Base) ==
             QApplication::palette().color(locked ? QPalette::Button : QPalette::Base) &&
         tree_view(form)->LabelEdit() == (locked ? 1 : 0);
     // What was left out is told at the box; the status bar stays as it was.
@@ -35,7 +51,7 @@ QString panel(const Form1 &form)
     return (!agree   ? "mixed "
             : locked ? "read-only "
                      : "editable ") +
-           text2->text() + told + form.statusBar()->currentMessage();
+           value_box_text(form) + told + form.statusBar()->currentMessage();
 }
 
 // "3" clicks node 3's row, "again 3" clicks it once more (QTest spaces clicks too far apart
@@ -45,7 +61,7 @@ QString panel(const Form1 &form)
 void run(Form1 &form, const QString &step)
 {
     QWidget *focus = QApplication::focusWidget();
-    auto *text2 = control<QLineEdit>(form, "Text2");
+    QWidget *box = value_box(form);
     TreeView *tv = tree_view(form);
     const auto node = NodeIndex(step.toInt());
     if (step[0].isDigit()) {
@@ -59,14 +75,14 @@ void run(Form1 &form, const QString &step)
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, {},
                           QPoint(label.left() - tv->indentation() / 2, label.center().y()));
     } else if (step == "box") {
-        QTest::mouseClick(text2, Qt::LeftButton);
-        QTest::keyClick(text2, Qt::Key_End);
+        QTest::mouseClick(box, Qt::LeftButton);
+        QTest::keyClick(box, Qt::Key_End);
     } else if (step.startsWith("type ")) {
         for (const char32_t c : step.mid(5).toUcs4()) {
             QTest::sendKeyEvent(QTest::Click, focus, Qt::Key_unknown, QString::fromUcs4(&c, 1),
                                 Qt::NoModifier);
-            if (focus == text2) // the node follows every keystroke, not just the last
-                QCOMPARE(form.tree().text(form.tree().selected()), text2->text());
+            if (focus == box) // the node follows every keystroke, not just the last
+                QCOMPARE(form.tree().text(form.tree().selected()), value_box_text(form));
         }
     } else if (step.startsWith("paste ")) {
         QGuiApplication::clipboard()->setText(step.mid(6));
@@ -88,7 +104,7 @@ void columns()
 void row(const char *name, const QStringList &steps, int node, const QString &panel,
          const QByteArray &bytes = kPairs)
 {
-    QTest::newRow(name) << bytes << steps << node << panel;
+    QTest::newRow(name) << bytes << steps << node << with_long(panel);
 }
 
 } // namespace
@@ -113,6 +129,15 @@ private slots:
         row("in place: Esc abandons", {"3", "F2", "End", "type +", "Esc"}, 3, "editable 1");
         row("in place: a slow second click edits", {"3", "again 3", "End", "type +", "Return"}, 3,
             "editable 1+");
+        row("long value, typed into", {"3", "box", "type xy"}, 3, "editable LONGxy", kLongPair);
+        row("long value, both ends rubbed out",
+            {"3", "box", "Backspace", "Home", "Delete", "type Q"}, 3,
+            "editable Q" + kLong.mid(1, kLong.size() - 2), kLongPair);
+        row("long value, all selected and typed over", {"3", "box", "Ctrl+A", "type z", "type y"},
+            3, "editable zy", kLongPair);
+        row("long value, its end cut and pasted at its start",
+            {"3", "box", "Shift+Left", "Shift+Left", "Ctrl+X", "Home", "Ctrl+V"}, 3,
+            "editable " + kLong.right(2) + kLong.chopped(2), kLongPair);
     }
     void follows_and_edits() { check(); }
 
@@ -149,6 +174,13 @@ private slots:
         row("box: pasted", {"3", "box", kBadPaste, "type !"}, 3,
             "editable 1xyzw! (Left out: a backslash, a carriage return, the character U+4E2D and "
             "the character U+1F600. A weapon file cannot hold them.)");
+        row("long box: typed", {"3", "box", bad}, 3, "editable LONGabc" + told, kLongPair);
+        row("long box: pasted", {"3", "box", kBadPaste, "type !"}, 3,
+            "editable LONGxyzw! (Left out: a backslash, a carriage return, the character U+4E2D "
+            "and the character U+1F600. A weapon file cannot hold them.)",
+            kLongPair);
+        row("long key: typed into", {"3", "2", "box", "type z", "Ctrl+V"}, 2, "read-only LONG",
+            kLongKey);
         // The tip was at the in-place editor, and goes with it.
         row("in place: typed", {"3", "F2", "End", bad, "Return"}, 3, "editable 1abc");
         row("in place: pasted", {"3", "F2", "End", kBadPaste, "type !", "Return"}, 3,
@@ -179,7 +211,10 @@ private:
         QCOMPARE(form.tree().selected(), node);
         QCOMPARE(tree_view(form)->currentIndex(), model_index(form, NodeIndex(node)));
         QCOMPARE(::panel(form), panel);
-        QCOMPARE(form.tree().text(NodeIndex(node)), control<QLineEdit>(form, "Text2")->text());
+        QCOMPARE(form.tree().text(NodeIndex(node)), value_box_text(form));
+        // The long box lays out only what it shows; the caret must be among it.
+        if (const auto *longBox = qobject_cast<const LongLineEdit *>(value_box(form)))
+            QVERIFY(longBox->rect().contains(longBox->characterRect(longBox->cursorPosition())));
         // The row and the screen reader get the start of a long text, not all of it to lay out.
         for (const int role : {int(Qt::DisplayRole), int(Qt::AccessibleTextRole)}) {
             const QString shown = model_index(form, NodeIndex(node)).data(role).toString();

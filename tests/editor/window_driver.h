@@ -4,8 +4,11 @@
 
 #include "document/weapon_file.h"
 #include "editor/form1.h"
+#include "editor/long_line_edit.h"
+
 #include "editor/tree_view.h"
 #include "editor/weapon_tree_model.h"
+#include <QLineEdit>
 
 #include <QtTest>
 
@@ -29,6 +32,21 @@ inline void click_node(const Form1 &form, NodeIndex node)
     tree_view(form)->scrollTo(model_index(form, node));
     QTest::mouseClick(tree_view(form)->viewport(), Qt::LeftButton, {},
                       tree_view(form)->visualRect(model_index(form, node)).center());
+}
+
+// The value box in view: Text2, or the long box that stands in for it on a long value.
+inline QWidget *value_box(const QWidget &window)
+{
+    auto *text2 = control<QLineEdit>(window, "Text2");
+    return text2->isHidden() ? control<QWidget>(window, "Text2Long") : text2;
+}
+
+inline QString value_box_text(const QWidget &window)
+{
+    const QWidget *box = value_box(window);
+    if (const auto *longBox = qobject_cast<const LongLineEdit *>(box))
+        return longBox->text();
+    return static_cast<const QLineEdit *>(box)->text();
 }
 
 // Keys reach only an active window.
