@@ -151,10 +151,28 @@ public:
         std::memcpy(m_at, bytes.data(), static_cast<size_t>(bytes.size()));
         m_at += bytes.size();
     }
+    // Runs are short, mostly one comma: a call to memset costs more than the loop.
     void putCommas(qsizetype count)
     {
-        std::memset(m_at, ',', static_cast<size_t>(count));
-        m_at += count;
+        for (char *end = m_at + count; m_at != end; ++m_at)
+            *m_at = ',';
+    }
+    // A path, which is mostly plain ASCII; anything else goes the long way.
+    void putText(const QString &text)
+    {
+        const bool plain =
+            !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace() &&
+            std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+                return c.unicode() >= 0x20 && c.unicode() < 0x80 && c != u',' && c != u'"';
+            });
+        if (!plain) {
+            QByteArray field;
+            append_csv_record(field, {text});
+            put(QByteArrayView(field).chopped(2));
+            return;
+        }
+        for (const QChar c : text)
+            *m_at++ = static_cast<char>(c.unicode());
     }
     // A value as the files hold it, quoted where append_csv_record would quote its text.
     void putValue(QByteArrayView value)
@@ -166,7 +184,8 @@ public:
             std::all_of(value.begin(), value.end(), [](char c) {
                 return c > 0 && c != ',' && c != '"' && c != '\n' && c != '\r';
             })) {
-            put(value);
+            for (const char c : value)
+                *m_at++ = c;
             return;
         }
         const auto byteAt = [&](qsizetype i) { return static_cast<unsigned char>(value[i]); };
@@ -221,9 +240,7 @@ public:
 
     void put(CsvWriter &out, const WeaponRecord &weapon)
     {
-        QByteArray path;
-        append_csv_record(path, {weapon.path});
-        out.put(QByteArrayView(path).chopped(2));
+        out.putText(weapon.path);
         for (int pair = 0; pair < weapon.pairCount(); ++pair) {
             if (const int at = m_positionOf[static_cast<size_t>(weapon.column(pair))]; at >= 0) {
                 m_present[static_cast<size_t>(at) / 64] |= quint64(1) << (at % 64);

@@ -136,6 +136,7 @@ private:
     ShowNode stepShower();
     void mnuDeletePair_Click();
     void mnuRenameKey_Click();
+    void mnuEditInPlace_Click();
     void mnuMoveUp_Click();
     void mnuMoveDown_Click();
     void movePairs(int by);
@@ -166,6 +167,7 @@ private:
     CommonDialog *m_saveDialog = nullptr;
     // The pair commands, in the Edit menu and on the tree's context menu.
     QList<QAction *> m_pairActions;
+    QAction *m_mnuEditInPlace = nullptr;
     QUndoStack *m_undoStack = nullptr;
     // Keystrokes in the value box merge into one step while the run stays the same.
     int m_typingRun = 0;

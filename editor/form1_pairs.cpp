@@ -7,6 +7,7 @@
 #include "editor/pair_steps.h"
 #include "editor/text_prompt.h"
 #include "editor/tree_view.h"
+#include "editor/weapon_tree_model.h"
 #include "ui/message_box.h"
 
 #include <QAction>
@@ -97,6 +98,15 @@ void Form1::mnuRenameKey_Click()
     pushStep(new RenameKeyStep(tree(), key, *name, stepShower()));
 }
 
+// The tree's own F2, for those who look for it in the menu: the same editor, opened only where
+// F2 would open one.
+void Form1::mnuEditInPlace_Click()
+{
+    const QModelIndex index = m_tv->weaponModel().indexOf(tree().selected());
+    if (index.isValid() && m_tv->LabelEdit() == TreeView::tvwAutomatic)
+        m_tv->edit(index);
+}
+
 void Form1::mnuCopy_Click()
 {
     commitPendingEdit();
@@ -128,8 +138,8 @@ void Form1::mnuPaste_Click()
         return;
     const QList<int> rows = selectedPairRows();
     const int row = rows.isEmpty() ? tree().childCountOf(1) : rows.back() + 1;
-    pushStep(new InsertPairsStep(QStringLiteral("Paste %1").arg(pairs_name(pairs)), tree(),
-                                          row, added, replaced, stepShower()));
+    pushStep(new InsertPairsStep(QStringLiteral("Paste %1").arg(pairs_name(pairs)), tree(), row,
+                                 added, replaced, stepShower()));
 }
 
 QString Form1::pasteRefusal(const QList<WeaponPair> &pairs) const
@@ -190,9 +200,8 @@ void Form1::mnuDuplicate_Click()
                      QStringLiteral("%1 was not duplicated.\n\n%2").arg(pair.key, refusal));
         return;
     }
-    pushStep(new InsertPairsStep(QStringLiteral("Duplicate %1").arg(pairs_name({pair})),
-                                          tree(), row + 1, {{*name, pair.value}}, {},
-                                          stepShower()));
+    pushStep(new InsertPairsStep(QStringLiteral("Duplicate %1").arg(pairs_name({pair})), tree(),
+                                 row + 1, {{*name, pair.value}}, {}, stepShower()));
 }
 
 void Form1::createPairMenu()
@@ -209,6 +218,9 @@ void Form1::createPairMenu()
     const Item items[] = {
         {"mnuDeletePair", QStringLiteral("&Delete Pair"), &Form1::mnuDeletePair_Click, K::Delete,
          Qt::Key_Delete, true},
+        // In the tree only, where F2 has always opened the editor; elsewhere F2 stays free.
+        {"mnuEditInPlace", QStringLiteral("Edit &Value in Place"), &Form1::mnuEditInPlace_Click,
+         K::UnknownKey, Qt::Key_F2, true},
         {"mnuRenameKey", QStringLiteral("Rena&me Key\u2026"), &Form1::mnuRenameKey_Click,
          K::UnknownKey, Qt::SHIFT | Qt::Key_F2, false},
         {"mnuDuplicate", QStringLiteral("Dupl&icate Pair\u2026"), &Form1::mnuDuplicate_Click,
@@ -233,4 +245,6 @@ void Form1::createPairMenu()
             action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         m_pairActions.append(action);
     }
+    m_mnuEditInPlace = findChild<QAction *>(QStringLiteral("mnuEditInPlace"));
+    m_mnuEditInPlace->setEnabled(false);
 }

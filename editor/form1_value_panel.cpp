@@ -76,6 +76,7 @@ void Form1::fitValuePanel(bool editable)
     m_text2->setReadOnly(!editable);
     m_text2Long->setReadOnly(!editable);
     m_tv->setLabelEdit(editable ? TreeView::tvwAutomatic : TreeView::tvwManual);
+    m_mnuEditInPlace->setEnabled(editable);
     const QColor back = system_color(editable ? kWindowBackground : kButtonFace);
     m_label2->setText(editable ? QStringLiteral("Value (Modifiable)")
                                : QStringLiteral("Value (Not Modifiable)"));

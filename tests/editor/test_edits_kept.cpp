@@ -14,8 +14,8 @@ QAction *action(const Form1 &form, const char *name) { return control<QAction>(f
 
 // "3" clicks node 3, "box" puts the caret at the end of the value box, "tree" gives the tree
 // the focus, "type x" types into the focus, "paste long" pastes kLong there, "key a v" adds a
-// pair with New Key, "undo" and "redo" choose the Edit menu's items; anything else is a key
-// pressed on the focus.
+// pair with New Key, "undo" and "redo" choose the Edit menu's items, as "mnu..." chooses the
+// item of that name; anything else is a key pressed on the focus.
 void run(OpenWindow &w, const QString &step)
 {
     QWidget *box = value_box(w.form);
@@ -40,6 +40,8 @@ void run(OpenWindow &w, const QString &step)
         w.tool(8, step.mid(4).split(' '));
     } else if (step == "undo" || step == "redo") {
         action(w.form, step == "undo" ? "mnuUndo" : "mnuRedo")->trigger();
+    } else if (step.startsWith("mnu")) {
+        action(w.form, qPrintable(step))->trigger();
     } else {
         const QKeyCombination key = QKeySequence(step)[0];
         QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
@@ -98,6 +100,15 @@ private slots:
         QTest::newRow("an in-place edit is a step of its own")
             << QStringList{"3", "box", "type x", "tree", "F2", "End", "type y", "Return", "undo"}
             << QByteArray("H\\a\\1x\\b\\2\r\n") << true << 3;
+        QTest::newRow("Edit Value in Place opens the editor F2 opens")
+            << QStringList{"3",   "box",    "type x", "mnuEditInPlace",
+                           "End", "type y", "Return", "undo"}
+            << QByteArray("H\\a\\1x\\b\\2\r\n") << true << 3;
+        QTest::newRow("F2 in the value box opens no editor in the tree")
+            << QStringList{"3", "box", "F2", "type x"} << QByteArray("H\\a\\1x\\b\\2\r\n") << true
+            << 3;
+        QTest::newRow("Edit Value in Place leaves a key alone")
+            << QStringList{"2", "mnuEditInPlace", "type y", "Return"} << kOpened << false << 2;
         QTest::newRow("two in-place edits are two steps")
             << QStringList{"3",  "tree", "F2",     "End",    "type x", "Return",
                            "F2", "End",  "type y", "Return", "undo"}
