@@ -9,9 +9,9 @@ namespace
 
 bool loadsAsWeapon(QByteArrayView line)
 {
-    WeaponTree scratch;
+    std::vector<quint32> starts;
     QString reason;
-    return classify_weapon_line(line, scratch, reason) == WeaponLine::Weapon;
+    return classify_weapon_line(line, starts, reason) == WeaponLine::Weapon;
 }
 
 // The part of a first line that runs on past what was read which holds only whole pairs: up to
@@ -43,15 +43,15 @@ bool is_text_line(QByteArrayView line)
     });
 }
 
-WeaponLine classify_weapon_line(QByteArrayView line, WeaponTree &tree, QString &reason)
+WeaponLine classify_weapon_line(QByteArrayView line, std::vector<quint32> &starts, QString &reason)
 {
     if (!is_text_line(line) || !line.contains('\\'))
         return WeaponLine::Other;
-    if (const WeaponFileResult built = build_weapon_tree(tree, line); !built) {
-        reason = built.reason;
+    if (const WeaponFileResult split = split_weapon_line(line, starts); !split) {
+        reason = split.reason;
         return WeaponLine::Broken;
     }
-    return tree.count() >= 3 ? WeaponLine::Weapon : WeaponLine::Other;
+    return starts.size() >= 2 ? WeaponLine::Weapon : WeaponLine::Other;
 }
 
 EntryKind weapon_entry_kind(ArchiveReader &reader, const ArchiveEntry &entry, QString *reason)

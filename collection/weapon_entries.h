@@ -1,9 +1,11 @@
 #pragma once
 
 #include "archive/zip_archive.h"
-#include "document/weapon_tree.h"
+#include <QString>
 
 #include <QByteArrayView>
+
+#include <vector>
 
 // What a file's first line makes of it.
 enum class WeaponLine {
@@ -15,9 +17,10 @@ enum class WeaponLine {
 // Whether line is plain text: no control characters but a tab or a line feed.
 bool is_text_line(QByteArrayView line);
 
-// Sorts a first line, building the weapon into tree on the way; reason says why a Broken line
-// does not load.
-WeaponLine classify_weapon_line(QByteArrayView line, WeaponTree &tree, QString &reason);
+// Sorts a first line, splitting it on the way: starts are where its tokens begin, as
+// split_weapon_line gives them, and reason says why a Broken line does not load. The archive
+// chooser and the table both judge by this, so they always agree on what is a weapon.
+WeaponLine classify_weapon_line(QByteArrayView line, std::vector<quint32> &starts, QString &reason);
 
 // How much of each entry's start is unpacked first to tell a weapon file from anything else.
 inline constexpr qint64 kWeaponCheckBytes = 4096;

@@ -73,19 +73,6 @@ void scanFolder(FolderScan &scan, const QString &folder, const QString &canonica
     }
 }
 
-// Sorts a first line as classify_weapon_line does, splitting it on the way instead of building a
-// tree: a table keeps every weapon as its bytes.
-WeaponLine classify(QByteArrayView line, std::vector<quint32> &starts, QString &reason)
-{
-    if (!is_text_line(line) || !line.contains('\\'))
-        return WeaponLine::Other;
-    if (const WeaponFileResult split = split_weapon_line(line, starts); !split) {
-        reason = split.reason;
-        return WeaponLine::Broken;
-    }
-    return starts.size() >= 2 ? WeaponLine::Weapon : WeaponLine::Other;
-}
-
 // Sorts one file's bytes into the records, the not-loaded list or the count of others.
 void take(LoadedWeapons &loaded, const QString &path, const QByteArray &bytes, WeaponOrigin origin)
 {
@@ -93,7 +80,7 @@ void take(LoadedWeapons &loaded, const QString &path, const QByteArray &bytes, W
     split_weapon_bytes(bytes, line, origin.rest);
     thread_local std::vector<quint32> starts;
     QString reason;
-    switch (classify(line, starts, reason)) {
+    switch (classify_weapon_line(line, starts, reason)) {
     case WeaponLine::Weapon:
         loaded.records.emplace_back(path, std::move(line), starts, std::move(origin));
         break;
