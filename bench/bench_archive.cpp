@@ -1,4 +1,5 @@
 #include "archive/zip_archive.h"
+#include "bench/durable_copy.h"
 #include "bench/floor_reporter.h"
 #include "bench/largest_weapon.h"
 #include "bench/quiet_offscreen.h"
@@ -279,8 +280,7 @@ void saveEntry(benchmark::State &state)
 void saveFloor(benchmark::State &state)
 {
     for (auto _ : state) {
-        QFile::remove(archive().copied);
-        if (!QFile::copy(archive().saved, archive().copied) ||
+        if (!copy_to_disk(archive().saved, archive().copied) ||
             std::rename(QFile::encodeName(archive().copied).constData(),
                         QFile::encodeName(archive().saved).constData()) != 0) {
             state.SkipWithError("the archive cannot be copied");
