@@ -241,7 +241,7 @@ void WeaponTree::replaceText(NodeIndex index, qsizetype from, qsizetype length,
     if (length == 0 && inserted.isEmpty())
         return;
     at(index).text.replace(from, length, inserted.data(), inserted.size());
-    emit textChanged(index);
+    emit textChanged(index, from);
 }
 
 void WeaponTree::setBold(NodeIndex index, bool bold)

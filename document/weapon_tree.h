@@ -201,7 +201,8 @@ signals:
     void moved();
     // A key node has a new key (its textChanged follows).
     void keyChanged(NodeIndex index);
-    void textChanged(NodeIndex index);
+    // Characters before from are as they were.
+    void textChanged(NodeIndex index, qsizetype from = 0);
     void boldChanged(NodeIndex index);
     void expandedChanged(NodeIndex index, bool expanded);
     void selectionChanged(NodeIndex index);

@@ -143,9 +143,11 @@ void LongLineEdit::replace(qsizetype from, qsizetype length, QString inserted)
 void LongLineEdit::moveCursor(qsizetype to, bool select)
 {
     const qsizetype size = text().size();
+    const qsizetype from = m_cursor;
     m_cursor = std::clamp<qsizetype>(to, 0, size);
+    // Never between the halves of one character: past it in the direction of the move.
     if (m_cursor > 0 && m_cursor < size && text()[m_cursor].isLowSurrogate())
-        --m_cursor; // never between the halves of one character
+        m_cursor += m_cursor > from ? 1 : -1;
     if (!select)
         m_anchor = m_cursor;
     ensureCursorVisible();
@@ -257,7 +259,7 @@ bool LongLineEdit::moveKey(const QKeyEvent *event)
     else if (event->matches(Key::MoveToPreviousChar))
         moveCursor(hasSelectedText() ? selectionStart() : m_cursor - 1, false);
     else if (event->matches(Key::SelectNextChar))
-        moveCursor(m_cursor + 1 + (m_cursor + 1 < end && text()[m_cursor].isHighSurrogate()), true);
+        moveCursor(m_cursor + 1, true);
     else if (event->matches(Key::SelectPreviousChar))
         moveCursor(m_cursor - 1, true);
     else if (matches_any(event, {Key::MoveToNextWord, Key::SelectNextWord}))

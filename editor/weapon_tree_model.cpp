@@ -79,8 +79,11 @@ WeaponTreeModel::WeaponTreeModel(WeaponTree &tree, IconForImage iconForImage, QO
         if (m_tree.childCount(key) > 0)
             nodeChanged(m_tree.child(key, 0), Qt::AccessibleDescriptionRole);
     });
-    connect(&tree, &WeaponTree::textChanged, this,
-            [this](NodeIndex node) { nodeChanged(node, Qt::DisplayRole); });
+    // Typing far into a long value leaves its row as it was: the row shows only its start.
+    connect(&tree, &WeaponTree::textChanged, this, [this](NodeIndex node, qsizetype from) {
+        if (from <= kShownLength)
+            nodeChanged(node, Qt::DisplayRole);
+    });
     connect(&tree, &WeaponTree::boldChanged, this,
             [this](NodeIndex node) { nodeChanged(node, Qt::FontRole); });
     connect(&tree, &WeaponTree::batchFinished, this, [this] {
