@@ -115,6 +115,8 @@ Form1::Form1(QWidget *parent) : QMainWindow(parent)
     connect(m_tv, &TreeView::Collapse, this, &Form1::Tv_Collapse);
     connect(m_tv, &TreeView::AfterLabelEdit, this, &Form1::Tv_AfterLabelEdit);
     connect(m_tv, &TreeView::labelEditChanged, this, &Form1::showModified);
+    connect(m_tv, &TreeView::longValueEditRequested, this,
+            [this] { m_text2Long->setFocus(Qt::OtherFocusReason); });
     connect(m_text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
     m_text2->installEventFilter(this);
     connect(&tree(), &WeaponTree::selectionChanged, this, [this] { ++m_typingRun; });

@@ -18,11 +18,6 @@
 namespace
 {
 
-// Longer values are shown in the long box. A line edit lays out its whole text on every change:
-// at this length that costs about what a keystroke on the largest document does, and it grows
-// with the text, to seconds for a value of megabytes. The tree's rows are cut at the same length.
-constexpr qsizetype kLongValue = 2000;
-
 const QString kNoText;
 
 } // namespace

@@ -5,6 +5,11 @@
 #include <QWidget>
 #include <functional>
 
+// Longer values are shown in the long box. A line edit lays out its whole text on every change:
+// at this length that costs about what a keystroke on the largest document does, and it grows
+// with the text, to seconds for a value of megabytes. The tree's rows are cut at the same length.
+inline constexpr qsizetype kLongValue = 2000;
+
 class QStyleOptionFrame;
 class QValidator;
 

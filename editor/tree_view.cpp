@@ -1,6 +1,7 @@
 #include "editor/tree_view.h"
 
 #include "editor/image_list.h"
+#include "editor/long_line_edit.h"
 #include "editor/tree_accessible.h"
 #include "editor/weapon_text_validator.h"
 #include "editor/weapon_tree_model.h"
@@ -216,6 +217,14 @@ void TreeView::userClicked(const QModelIndex &index)
 
 bool TreeView::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
+    // An in-place editor would freeze the window for seconds laying out a value of megabytes;
+    // such a value is edited in the value box, which lays out only what it shows.
+    const NodeIndex node = m_model->nodeAt(index);
+    if ((trigger == AllEditTriggers || (editTriggers() & trigger)) && node != 0 &&
+        m_tree->text(node).size() > kLongValue) {
+        emit longValueEditRequested();
+        return false;
+    }
     if (!QTreeView::edit(index, trigger, event))
         return false;
     if (auto *editor = qobject_cast<QLineEdit *>(indexWidget(index))) {

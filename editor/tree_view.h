@@ -43,6 +43,8 @@ signals:
     void AfterLabelEdit(NodeIndex node, bool *cancel, const QString &newText);
     // The in-place editor opened, closed, or its text changed.
     void labelEditChanged();
+    // An in-place edit was asked for on a value too long for a line editor to open quickly.
+    void longValueEditRequested();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -1,6 +1,7 @@
 #include "edit_sequence.h"
 
 #include "editor/document_steps.h"
+#include "editor/long_line_edit.h"
 #include "modal_answer.h"
 
 using namespace window_driver;
@@ -223,7 +224,8 @@ void EditSequence::model(const QString &step)
             p.change(p.selected, text, p.run);
     } else if (step == QStringLiteral("F2")) {
         p.commit();
-        if (p.isValue(p.selected)) {
+        // A long value is edited in the value box, which takes the focus instead.
+        if (p.isValue(p.selected) && p.texts[p.selected - 1].size() <= kLongValue) {
             p.editorNode = p.selected;
             p.editorText = p.texts[p.selected - 1];
             p.editorAllSelected = true;

@@ -131,6 +131,11 @@ private slots:
                            "type y", "End", "type z",     "Backspace", "Backspace", "undo"}
             << "H\\a\\1" + kLong + "\\b\\2\r\n"
             << true << 3;
+        QTest::newRow("F2 on a long value edits it in the value box")
+            << QStringList{"3",    "box", "paste long", "5",      "3",
+                           "tree", "F2",  "Home",       "type y", "Escape"}
+            << "H\\a\\y1" + kLong + "\\b\\2\r\n"
+            << true << 3;
         QTest::newRow("Ctrl+Z and Ctrl+Y from the long box")
             << QStringList{"3",    "box",    "paste long", "5",      "3",     "box",
                            "Home", "type y", "Ctrl+Z",     "Ctrl+Y", "Ctrl+Z"}
