@@ -4,6 +4,7 @@
 #include "archive/zip_packing.h"
 
 #include <algorithm>
+#include <future>
 #include <iterator>
 
 namespace
@@ -262,19 +263,29 @@ ArchiveRewrite::~ArchiveRewrite() = default;
 ArchiveResult ArchiveRewrite::prepare(const QString &archive,
                                       const QList<std::pair<QString, QByteArray>> &replacements)
 {
+    const ZipStamp now = zip_stamp(QDateTime::currentDateTime());
+    // Deflating needs nothing of the archive, so it runs beside the reading of its table of
+    // contents, on the other core; an entry that turns out to be stored is simply stored.
+    std::vector<PackedEntry> deflated(static_cast<size_t>(replacements.size()));
+    const std::future<void> packing = std::async(std::launch::async, [&] {
+        for (size_t i = 0; i < deflated.size(); ++i)
+            deflated[i] = pack_entry(replacements[qsizetype(i)].second, 8, now);
+    });
     auto plan = std::make_unique<Plan>();
     ArchiveResult result;
     plan->old = open_zip_file(archive, result);
     if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
-    const QDateTime now = QDateTime::currentDateTime();
-    for (const auto &[name, bytes] : replacements) {
+    packing.wait();
+    for (qsizetype i = 0; i < replacements.size(); ++i) {
+        const auto &[name, bytes] = replacements[i];
         const qsizetype index = plan->layout.names.value(name, -1);
         const ArchiveEntry *entry = index < 0 ? nullptr : &plan->layout.entries[index];
         if (result = writable(entry, name); !result)
             return result;
         Edit edit;
-        edit.written = pack_entry(bytes, entry->method, now);
+        edit.written = entry->method == 0 ? pack_entry(bytes, 0, now)
+                                          : std::move(deflated[static_cast<size_t>(i)]);
         if (edit.written.packed.isEmpty() && !bytes.isEmpty())
             return cannotWrite(QStringLiteral("its entry could not be packed."));
         edit.record = &plan->layout.records[qsizetype(entry->index)];
