@@ -4,6 +4,7 @@
 #include "archive/zip_packing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <iterator>
 
@@ -264,18 +265,22 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
                                       const QList<std::pair<QString, QByteArray>> &replacements)
 {
     const ZipStamp now = zip_stamp(QDateTime::currentDateTime());
-    // Deflating needs nothing of the archive, so it runs beside the reading of its table of
-    // contents, on the other core; an entry that turns out to be stored is simply stored.
+    // Deflating needs nothing of the archive, so it starts on the other core while this one
+    // reads the table of contents, then shares what is left. An entry that turns out to be
+    // stored is simply stored.
     std::vector<PackedEntry> deflated(static_cast<size_t>(replacements.size()));
-    const std::future<void> packing = std::async(std::launch::async, [&] {
-        for (size_t i = 0; i < deflated.size(); ++i)
+    std::atomic<size_t> next = 0;
+    const auto deflateRest = [&] {
+        for (size_t i = next++; i < deflated.size(); i = next++)
             deflated[i] = pack_entry(replacements[qsizetype(i)].second, 8, now);
-    });
+    };
+    const std::future<void> packing = std::async(std::launch::async, deflateRest);
     auto plan = std::make_unique<Plan>();
     ArchiveResult result;
     plan->old = open_zip_file(archive, result);
     if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
+    deflateRest();
     packing.wait();
     for (qsizetype i = 0; i < replacements.size(); ++i) {
         const auto &[name, bytes] = replacements[i];
