@@ -131,7 +131,8 @@ bool readZip64Extra(ZipRecord &record, const char *extra, qsizetype length, qsiz
 }
 
 // One central record from at on; its length, or 0 when it is not whole.
-qsizetype readRecord(const QByteArray &central, qsizetype at, ZipRecord &record, QByteArray &name)
+qsizetype readRecord(const QByteArray &central, qsizetype at, ZipRecord &record,
+                     QByteArrayView &name)
 {
     const char *p = central.constData() + at;
     if (central.size() - at < kCentralSize || std::memcmp(p, "PK\x01\x02", 4) != 0)
@@ -141,7 +142,8 @@ qsizetype readRecord(const QByteArray &central, qsizetype at, ZipRecord &record,
     const qsizetype length = kCentralSize + nameLength + extraLength + get16(p + 32);
     if (central.size() - at < length)
         return 0;
-    record.central = central.mid(at, length);
+    record.centralAt = at;
+    record.centralSize = length;
     record.flags = get16(p + 8);
     record.method = get16(p + 10);
     record.crc = get32(p + 16);
@@ -149,14 +151,14 @@ qsizetype readRecord(const QByteArray &central, qsizetype at, ZipRecord &record,
     record.size = get32(p + 24);
     record.localOffset = get32(p + 42);
     record.offsetAt = 42;
-    name = central.mid(at + kCentralSize, nameLength);
+    name = QByteArrayView(p + kCentralSize, nameLength);
     if (!readZip64Extra(record, p + kCentralSize + nameLength, extraLength,
                         kCentralSize + nameLength))
         return 0;
     return length;
 }
 
-ArchiveEntry describe(const ZipRecord &record, const QByteArray &rawName, qsizetype index)
+ArchiveEntry describe(const ZipRecord &record, QByteArrayView rawName, qsizetype index)
 {
     ArchiveEntry entry;
     entry.nameReadable = decode_entry_name(rawName, record.flags & kUtf8Flag, entry.name);
@@ -178,29 +180,31 @@ ArchiveResult readCentral(const ZipBytes &bytes, const EndRecord &end, ZipLayout
         return damaged(QStringLiteral("its table of contents lies outside the file."));
     layout.centralOffset = end.centralOffset;
     layout.centralSize = end.centralSize;
-    const QByteArray central = readBlock(bytes, qint64(end.centralOffset), qint64(end.centralSize));
+    layout.central = readBlock(bytes, qint64(end.centralOffset), qint64(end.centralSize));
+    layout.records.reserve(qsizetype(end.count));
+    layout.entries.reserve(qsizetype(end.count));
+    layout.names.reserve(qsizetype(end.count));
     qsizetype at = 0;
     for (quint64 i = 0; i < end.count; ++i) {
         ZipRecord record;
-        QByteArray rawName;
-        const qsizetype length = readRecord(central, at, record, rawName);
+        QByteArrayView rawName;
+        const qsizetype length = readRecord(layout.central, at, record, rawName);
         if (length == 0)
             return damaged(QStringLiteral("its table of contents is cut short."));
         at += length;
         const ArchiveEntry entry = describe(record, rawName, layout.records.size());
         layout.records.append(record);
-        if (layout.names.contains(entry.name)) {
-            if (entry.nameReadable) {
-                return {
-                    ArchiveStatus::DuplicateName,
+        const bool file = !entry.name.endsWith(u'/');
+        // One look-up: a name seen before leaves the table as large as it was.
+        const qsizetype known = layout.names.size();
+        qsizetype &named = layout.names[entry.name];
+        if (layout.names.size() > known) {
+            named = file && entry.nameReadable ? layout.entries.size() : -1;
+        } else if (entry.nameReadable) {
+            return {ArchiveStatus::DuplicateName,
                     QStringLiteral("The archive holds two entries named \"%1\".").arg(entry.name)};
-            }
-        } else {
-            const bool file = !entry.name.endsWith(u'/');
-            layout.names.insert(entry.name,
-                                file && entry.nameReadable ? layout.entries.size() : -1);
         }
-        if (!entry.name.endsWith(u'/'))
+        if (file)
             layout.entries.append(entry);
     }
     return {};
@@ -242,22 +246,27 @@ private:
 };
 
 // Every entry's local header is where the table says, and its packed bytes end before the next
-// entry starts: sorted by place, each neighbour pair is compared once.
+// entry starts: sorted by place, each neighbour pair is compared once, and each entry learns
+// where its span ends.
 ArchiveResult readLocalHeaders(const ZipBytes &bytes, ZipLayout &layout)
 {
     QList<qsizetype> order(layout.records.size());
     std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+    // Most archives list their entries in the order they lie.
+    const auto byPlace = [&](qsizetype a, qsizetype b) {
         return layout.records[a].localOffset < layout.records[b].localOffset;
-    });
+    };
+    if (!std::is_sorted(order.cbegin(), order.cend(), byPlace))
+        std::sort(order.begin(), order.end(), byPlace);
     quint64 previousEnd = 0;
     HeaderReader reader(bytes);
     for (qsizetype k = 0; k < order.size(); ++k) {
         ZipRecord &record = layout.records[order[k]];
         if (record.localOffset < previousEnd)
             return damaged(QStringLiteral("two of its entries share the same bytes."));
-        const quint64 next =
-            k + 1 < order.size() ? layout.records[order[k + 1]].localOffset : record.localOffset;
+        const bool last = k + 1 == order.size();
+        const quint64 next = last ? record.localOffset : layout.records[order[k + 1]].localOffset;
+        record.spanEnd = last ? layout.centralOffset : next;
         const char *header = record.localOffset > layout.centralOffset
                                  ? nullptr
                                  : reader.at(record.localOffset, next);

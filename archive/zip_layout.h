@@ -9,11 +9,12 @@
 
 #include <memory>
 
-// One entry as the central directory describes it, with its central record kept as it lies in
-// the file, so that a rewrite can copy it untouched but for the local header's place.
+// One entry as the central directory describes it. Its central record stays where it lies in
+// the directory's bytes, so that a rewrite can copy it untouched but for the local header's place.
 struct ZipRecord {
-    QByteArray central;
-    qsizetype offsetAt = 0;       // where in central the 4-byte local header offset lies
+    qsizetype centralAt = 0; // where the record starts in ZipLayout::central
+    qsizetype centralSize = 0;
+    qsizetype offsetAt = 0;       // where in the record the 4-byte local header offset lies
     qsizetype zip64OffsetAt = -1; // where the 8-byte one of the zip64 field lies, if it does
     quint16 flags = 0;
     quint16 method = 0;
@@ -22,10 +23,12 @@ struct ZipRecord {
     quint64 size = 0;
     quint64 localOffset = 0;
     quint64 dataOffset = 0; // where the packed bytes start, after the local header
+    quint64 spanEnd = 0;    // where the next entry, or the central directory, starts
 };
 
 // What a rewrite needs of the archive as a whole, beside its entries.
 struct ZipLayout {
+    QByteArray central;          // the central directory as the file holds it
     QList<ZipRecord> records;    // in central directory order, folders included
     QList<ArchiveEntry> entries; // the file entries, each naming its record by index
     // Every name, with where in entries the file of that name is; -1 for a folder, or for a name

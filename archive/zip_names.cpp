@@ -43,6 +43,12 @@ bool strictUtf8(QByteArrayView raw, QString &name)
 
 bool decode_entry_name(QByteArrayView raw, bool utf8Flag, QString &name)
 {
+    // Most names are plain ASCII, which every reading of them gives alike; a decoder is costly
+    // to set up for each of thousands of names.
+    if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= 0; })) {
+        name = QString::fromLatin1(raw);
+        return true;
+    }
     if (strictUtf8(raw, name))
         return true;
     if (utf8Flag)

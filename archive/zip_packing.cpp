@@ -57,7 +57,16 @@ QByteArray rewrittenExtra(const QByteArray &extra, const PackedEntry &written)
 
 } // namespace
 
-PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const QDateTime &now)
+ZipStamp zip_stamp(const QDateTime &now)
+{
+    const QDate date = now.date();
+    const QTime time = now.time();
+    return {quint16(time.hour() << 11 | time.minute() << 5 | time.second() / 2),
+            quint16((std::max(date.year(), 1980) - 1980) << 9 | date.month() << 5 | date.day()),
+            quint32(now.toSecsSinceEpoch())};
+}
+
+PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const ZipStamp &now)
 {
     PackedEntry written;
     if (method == 0)
@@ -67,12 +76,9 @@ PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const QDateTime 
     written.crc =
         quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
     written.size = quint32(bytes.size());
-    const QDate date = now.date();
-    const QTime time = now.time();
-    written.dosDate =
-        quint16((std::max(date.year(), 1980) - 1980) << 9 | date.month() << 5 | date.day());
-    written.dosTime = quint16(time.hour() << 11 | time.minute() << 5 | time.second() / 2);
-    written.unixTime = quint32(now.toSecsSinceEpoch());
+    written.dosTime = now.dosTime;
+    written.dosDate = now.dosDate;
+    written.unixTime = now.unixTime;
     return written;
 }
 

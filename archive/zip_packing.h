@@ -17,8 +17,17 @@ struct PackedEntry {
     quint32 unixTime = 0;
 };
 
+// A moment as the headers hold it. Taken once for all the entries of a save: turning a time into
+// local fields reads the time zone each time.
+struct ZipStamp {
+    quint16 dosTime = 0;
+    quint16 dosDate = 0;
+    quint32 unixTime = 0;
+};
+ZipStamp zip_stamp(const QDateTime &now);
+
 // The bytes stored (method 0) or deflated (8), dated now; packed is empty when deflating failed.
-PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const QDateTime &now);
+PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const ZipStamp &now);
 
 // A header of the entry (local or central, told apart by where its fixed fields end: at
 // kLocalHeaderSize or kCentralRecordSize) with the new sizes, checksum and time. Neither a data

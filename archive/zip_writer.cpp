@@ -4,6 +4,8 @@
 #include "archive/zip_packing.h"
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <iterator>
 
 namespace
@@ -48,17 +50,18 @@ ArchiveResult writable(const ArchiveEntry *entry, const QString &name)
     return {};
 }
 
-// Moves one record's local header offset by delta; false when the field cannot hold it.
-bool moveOffset(ZipRecord &record, qint64 delta)
+// Moves one record's local header offset by delta, in the central directory's bytes; false
+// when the field cannot hold it.
+bool moveOffset(QByteArray &central, const ZipRecord &record, qint64 delta)
 {
     const quint64 moved = record.localOffset + quint64(delta);
     if (record.zip64OffsetAt >= 0) {
-        put64(record.central, record.zip64OffsetAt, moved);
+        put64(central, record.centralAt + record.zip64OffsetAt, moved);
         return true;
     }
     if (moved >= kMost32)
         return false;
-    put32(record.central, record.offsetAt, quint32(moved));
+    put32(central, record.centralAt + record.offsetAt, quint32(moved));
     return true;
 }
 
@@ -84,6 +87,14 @@ bool rewrittenTail(QByteArray &tail, qint64 tailStart, const ZipLayout &layout, 
         put32(tail, at, quint32(value));
     }
     return true;
+}
+
+// Where the last central record ends; the records lie one after the other from the start.
+qsizetype recordsEnd(const ZipLayout &layout)
+{
+    return layout.records.isEmpty()
+               ? 0
+               : layout.records.back().centralAt + layout.records.back().centralSize;
 }
 
 // One entry to replace: its record, where its old bytes end, and what goes in their place.
@@ -181,33 +192,40 @@ ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
     return {};
 }
 
+// The central directory, its untouched records going out in runs with only their offsets moved.
 ArchiveResult Rewrite::copyCentral(const QList<std::pair<qint64, qint64>> &shifts,
                                    qint64 &centralGrowth)
 {
-    for (ZipRecord &record : layout.records) {
-        const qint64 before = record.central.size();
+    QByteArray &central = layout.central;
+    qsizetype runStart = 0;
+    const auto putRun = [&](qsizetype end) {
+        return end == runStart || put(QByteArrayView(central).sliced(runStart, end - runStart));
+    };
+    for (const ZipRecord &record : std::as_const(layout.records)) {
         // Edits and shifts lie in archive order, and no two entries start at one place.
         const auto edit = std::partition_point(edits.cbegin(), edits.cend(), [&](const Edit &e) {
             return e.record->localOffset < record.localOffset;
         });
         if (edit != edits.cend() && edit->record == &record) {
-            record.central = rewritten_header(record.central, kCentralRecordSize, edit->written);
+            QByteArray header = rewritten_header(central.mid(record.centralAt, record.centralSize),
+                                                 kCentralRecordSize, edit->written);
             // Its zip64 field is gone, so the offset goes back into the plain one.
-            put32(record.central, record.offsetAt, quint32(edit->newStart));
-        } else {
-            const auto after =
-                std::partition_point(shifts.cbegin(), shifts.cend(), [&](const auto &shift) {
-                    return shift.first < qint64(record.localOffset);
-                });
-            const qint64 delta = after == shifts.cbegin() ? 0 : std::prev(after)->second;
-            if (delta != 0 && !moveOffset(record, delta))
-                return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
+            put32(header, record.offsetAt, quint32(edit->newStart));
+            centralGrowth += header.size() - record.centralSize;
+            if (!putRun(record.centralAt) || !put(header))
+                return stopped();
+            runStart = record.centralAt + record.centralSize;
+            continue;
         }
-        centralGrowth += record.central.size() - before;
-        if (!put(record.central))
-            return stopped();
+        const auto after =
+            std::partition_point(shifts.cbegin(), shifts.cend(), [&](const auto &shift) {
+                return shift.first < qint64(record.localOffset);
+            });
+        const qint64 delta = after == shifts.cbegin() ? 0 : std::prev(after)->second;
+        if (delta != 0 && !moveOffset(central, record, delta))
+            return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
     }
-    return {};
+    return putRun(recordsEnd(layout)) ? ArchiveResult{} : stopped();
 }
 
 ArchiveResult Rewrite::run()
@@ -217,9 +235,7 @@ ArchiveResult Rewrite::run()
         return copied;
     const qint64 delta = shifts.isEmpty() ? 0 : shifts.back().second;
     const qint64 centralStart = qint64(layout.centralOffset);
-    qint64 centralOld = 0;
-    for (const ZipRecord &record : std::as_const(layout.records))
-        centralOld += record.central.size();
+    const qint64 centralOld = recordsEnd(layout);
     qint64 centralGrowth = 0;
     if (ArchiveResult copied = copyCentral(shifts, centralGrowth); !copied)
         return copied;
@@ -231,27 +247,6 @@ ArchiveResult Rewrite::run()
         return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
     return put(tail) ? ArchiveResult{} : stopped();
 }
-
-// Where the bytes of each entry end: at the next entry, or at the central directory.
-class SpanEnds
-{
-public:
-    explicit SpanEnds(const ZipLayout &layout) : m_centralOffset(qint64(layout.centralOffset))
-    {
-        for (const ZipRecord &record : layout.records)
-            m_starts << record.localOffset;
-        std::sort(m_starts.begin(), m_starts.end());
-    }
-    qint64 of(const ZipRecord &record) const
-    {
-        const auto next = std::upper_bound(m_starts.cbegin(), m_starts.cend(), record.localOffset);
-        return next == m_starts.cend() ? m_centralOffset : qint64(*next);
-    }
-
-private:
-    QList<quint64> m_starts;
-    qint64 m_centralOffset;
-};
 
 } // namespace
 
@@ -269,24 +264,37 @@ ArchiveRewrite::~ArchiveRewrite() = default;
 ArchiveResult ArchiveRewrite::prepare(const QString &archive,
                                       const QList<std::pair<QString, QByteArray>> &replacements)
 {
+    const ZipStamp now = zip_stamp(QDateTime::currentDateTime());
+    // Deflating needs nothing of the archive, so it starts on the other core while this one
+    // reads the table of contents, then shares what is left. An entry that turns out to be
+    // stored is simply stored.
+    std::vector<PackedEntry> deflated(static_cast<size_t>(replacements.size()));
+    std::atomic<size_t> next = 0;
+    const auto deflateRest = [&] {
+        for (size_t i = next++; i < deflated.size(); i = next++)
+            deflated[i] = pack_entry(replacements[qsizetype(i)].second, 8, now);
+    };
+    const std::future<void> packing = std::async(std::launch::async, deflateRest);
     auto plan = std::make_unique<Plan>();
     ArchiveResult result;
     plan->old = open_zip_file(archive, result);
     if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
-    const QDateTime now = QDateTime::currentDateTime();
-    const SpanEnds spanEnds(plan->layout);
-    for (const auto &[name, bytes] : replacements) {
+    deflateRest();
+    packing.wait();
+    for (qsizetype i = 0; i < replacements.size(); ++i) {
+        const auto &[name, bytes] = replacements[i];
         const qsizetype index = plan->layout.names.value(name, -1);
         const ArchiveEntry *entry = index < 0 ? nullptr : &plan->layout.entries[index];
         if (result = writable(entry, name); !result)
             return result;
         Edit edit;
-        edit.written = pack_entry(bytes, entry->method, now);
+        edit.written = entry->method == 0 ? pack_entry(bytes, 0, now)
+                                          : std::move(deflated[static_cast<size_t>(i)]);
         if (edit.written.packed.isEmpty() && !bytes.isEmpty())
             return cannotWrite(QStringLiteral("its entry could not be packed."));
         edit.record = &plan->layout.records[qsizetype(entry->index)];
-        edit.spanEnd = spanEnds.of(*edit.record);
+        edit.spanEnd = qint64(edit.record->spanEnd);
         plan->edits << edit;
     }
     std::sort(plan->edits.begin(), plan->edits.end(), [](const Edit &a, const Edit &b) {

@@ -285,6 +285,7 @@ int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
     useQuietOffscreenPlatform();
+    useThrowawaySettings();
     QApplication app(argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

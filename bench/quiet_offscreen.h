@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QString>
 #include <QtGlobal>
 
@@ -17,4 +19,13 @@ inline void useQuietOffscreenPlatform()
             if (!text.contains(QLatin1String("propagateSizeHints")))
                 next(type, context, text);
         });
+}
+
+// Windows shown by a benchmark keep their recent files, and Qt its dialogs' state, in a folder of
+// their own that goes with the run, not in the user's settings. Call before the application
+// object is made.
+inline void useThrowawaySettings()
+{
+    static QTemporaryDir folder;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.path()));
 }

@@ -145,7 +145,13 @@ quint64 bytes_checksum(QByteArrayView bytes)
     return sum;
 }
 
-quint64 piece_checksum(QByteArrayView piece, quint64 before) { return qHash(piece, before); }
+// Qt takes its fast hash only for a seed other than 0, and a sum chained from the start of a
+// file is 0 before its first piece.
+quint64 piece_checksum(QByteArrayView piece, quint64 before)
+{
+    constexpr quint64 kStart = 0x9e3779b97f4a7c15;
+    return qHash(piece, before ^ kStart);
+}
 
 int file_checksum(int fd, qint64 size, quint64 &sum)
 {

@@ -181,15 +181,18 @@ void WeaponTable::mnuClose_Click() { close(); }
 
 void WeaponTable::mnuCopy_Click()
 {
-    const Block block = selectedBlock(m_grid->selectionModel()->selectedIndexes());
+    const QModelIndexList selected = m_grid->selectionModel()->selectedIndexes();
+    const Block block = selectedBlock(selected);
+    // A gap would go out as an empty cell, and pasting that would empty a value.
+    if (size_t(selected.size()) != block.rows.size() * block.columns.size()) {
+        say(QStringLiteral("Nothing was copied. The selected cells do not form one block."));
+        return;
+    }
     QList<QStringList> rows;
     for (const int row : block.rows) {
         QStringList cells;
-        for (const int column : block.columns) {
-            const QModelIndex index = m_model->index(row, column);
-            cells << (m_grid->selectionModel()->isSelected(index) ? index.data().toString()
-                                                                  : QString());
-        }
+        for (const int column : block.columns)
+            cells << m_model->index(row, column).data().toString();
         rows << cells;
     }
     QApplication::clipboard()->setText(write_tab_separated(rows));

@@ -203,6 +203,14 @@ void TestWeaponTable::paste()
     QCOMPARE(grid_text(*model), before);
     trigger(&table, "mnuPaste");
     QCOMPARE(grid_text(*model), grid);
+    // Cells with a gap between them are not copied: the gap would paste as emptied values.
+    table.grid()->selectionModel()->select(model->index(0, 1), QItemSelectionModel::ClearAndSelect);
+    table.grid()->selectionModel()->select(model->index(1, 2), QItemSelectionModel::Select);
+    trigger(&table, "mnuCopy");
+    QCOMPARE(table.statusBar()->currentMessage(),
+             "Nothing was copied. The selected cells do not form one block.");
+    trigger(&table, "mnuPaste");
+    QCOMPARE(grid_text(*model), grid);
 }
 
 QTEST_MAIN(TestWeaponTable)
