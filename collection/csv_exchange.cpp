@@ -167,111 +167,91 @@ bool plainWindow(const char *window, qsizetype size)
     return (words[0] | words[1]) == 0;
 }
 
-// Fills a buffer sized for the worst case, as appending byte by byte to a QByteArray costs more
-// than the writing of the file. The buffer has kWindow bytes to spare at its end for the
-// fixed-width stores.
-class CsvWriter
+// The writing below goes into a buffer sized for the worst case, as appending byte by byte to a
+// QByteArray costs more than the writing of the file. Each step takes where to write and gives
+// back where it ended: kept in a local, the position stays in a register, where a member would
+// be reloaded after every store, since the compiler cannot tell the bytes written from it.
+
+// Runs are mostly a few commas, seldom more than one store's worth.
+char *putCommas(char *out, qsizetype count)
 {
-public:
-    explicit CsvWriter(qsizetype most)
-    {
-        m_out.resize(most + kWindow);
-        m_at = m_out.data();
-    }
-    void put(char c) { *m_at++ = c; }
-    void put(QByteArrayView bytes)
-    {
-        std::memcpy(m_at, bytes.data(), static_cast<size_t>(bytes.size()));
-        m_at += bytes.size();
-    }
-    // Runs are mostly a few commas, seldom more than one store's worth.
-    void putCommas(qsizetype count)
-    {
-        static constexpr auto commas = [] {
-            std::array<char, kWindow> made{};
-            made.fill(',');
-            return made;
-        }();
-        char *const end = m_at + count;
-        do {
-            std::memcpy(m_at, commas.data(), kWindow);
-            m_at += kWindow;
-        } while (m_at < end);
-        m_at = end;
-    }
-    // A path, which is mostly plain ASCII; anything else goes the long way.
-    void putText(const QString &text)
-    {
-        const bool plain =
-            !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace() &&
-            std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-                return c.unicode() >= 0x20 && c.unicode() < 0x80 && c != u',' && c != u'"';
-            });
-        if (!plain) {
-            QByteArray field;
-            append_csv_record(field, {text});
-            put(QByteArrayView(field).chopped(2));
-            return;
-        }
-        for (const QChar c : text)
-            *m_at++ = static_cast<char>(c.unicode());
-    }
-    // A value as the files hold it, quoted where append_csv_record would quote its text.
-    // readable is how far past the value's start its line may be read.
-    void putValue(QByteArrayView value, qsizetype readable)
-    {
-        // Most values are short plain ASCII: numbers, names, paths of sounds.
-        if (!value.isEmpty() && value.size() <= kWindow && putPlain(value, readable))
-            return;
-        const bool quoted =
-            !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()) ||
-                                 std::any_of(value.begin(), value.end(), [](char c) {
-                                     return c == ',' || c == '"' || c == '\n' || c == '\r';
-                                 }));
-        if (quoted)
-            put('"');
-        for (const char c : value) {
-            const Utf8Byte &code = m_utf8[static_cast<unsigned char>(c)];
-            if (c == '"' && quoted)
-                put('"');
-            std::memcpy(m_at, code.bytes.data(), 3);
-            m_at += code.size;
-        }
-        if (quoted)
-            put('"');
-    }
-    QByteArray take()
-    {
-        m_out.truncate(m_at - m_out.data());
-        return std::move(m_out);
-    }
+    static constexpr auto commas = [] {
+        std::array<char, kWindow> made{};
+        made.fill(',');
+        return made;
+    }();
+    char *const end = out + count;
+    do {
+        std::memcpy(out, commas.data(), kWindow);
+        out += kWindow;
+    } while (out < end);
+    return end;
+}
 
-private:
-    bool isBlank(char c) const { return m_utf8[static_cast<unsigned char>(c)].blank; }
-
-    bool putPlain(QByteArrayView value, qsizetype readable)
-    {
-        // Near the end of its line a value is tested from a copy, not read past the line.
-        std::array<char, kWindow> near{};
-        const char *window = value.data();
-        if (readable < kWindow) {
-            std::memcpy(near.data(), window, static_cast<size_t>(value.size()));
-            window = near.data();
-        }
-        // Blanks at either end need quotes; rarer controls below the space take the long way.
-        const bool edges = static_cast<unsigned char>(window[0]) > ' ' &&
-                           static_cast<unsigned char>(window[value.size() - 1]) > ' ';
-        if (!edges || !plainWindow(window, value.size()))
-            return false;
-        std::memcpy(m_at, window, kWindow);
-        m_at += value.size();
-        return true;
+// A path, which is mostly plain ASCII; anything else goes the long way.
+char *putText(char *out, const QString &text)
+{
+    const bool plain =
+        !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace() &&
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x80 && c != u',' && c != u'"';
+        });
+    if (!plain) {
+        QByteArray field;
+        append_csv_record(field, {text});
+        field.chop(2);
+        return std::copy(field.cbegin(), field.cend(), out);
     }
+    for (const QChar c : text)
+        *out++ = static_cast<char>(c.unicode());
+    return out;
+}
 
-    QByteArray m_out;
-    char *m_at = nullptr;
-    const std::array<Utf8Byte, 256> &m_utf8 = utf8Bytes();
-};
+// Any value, quoted where append_csv_record would quote its text.
+char *putQuoted(char *out, QByteArrayView value)
+{
+    const std::array<Utf8Byte, 256> &utf8 = utf8Bytes();
+    const auto blank = [&](char c) { return utf8[static_cast<unsigned char>(c)].blank; };
+    const bool quoted =
+        !value.isEmpty() && (blank(value.front()) || blank(value.back()) ||
+                             std::any_of(value.begin(), value.end(), [](char c) {
+                                 return c == ',' || c == '"' || c == '\n' || c == '\r';
+                             }));
+    if (quoted)
+        *out++ = '"';
+    for (const char c : value) {
+        const Utf8Byte &code = utf8[static_cast<unsigned char>(c)];
+        if (c == '"' && quoted)
+            *out++ = '"';
+        std::memcpy(out, code.bytes.data(), 3);
+        out += code.size;
+    }
+    if (quoted)
+        *out++ = '"';
+    return out;
+}
+
+// A value as the files hold it. Most are short plain ASCII (numbers, names, paths of sounds),
+// which go in one store; readable is how far past the value's start its line may be read.
+char *putValue(char *out, QByteArrayView value, qsizetype readable)
+{
+    if (value.isEmpty() || value.size() > kWindow)
+        return putQuoted(out, value);
+    // Near the end of its line a value is tested from a copy, not read past the line.
+    std::array<char, kWindow> near{};
+    const char *window = value.data();
+    if (readable < kWindow) {
+        std::memcpy(near.data(), window, static_cast<size_t>(value.size()));
+        window = near.data();
+    }
+    // Blanks at either end need quotes; rarer controls below the space take the long way.
+    const bool edges = static_cast<unsigned char>(window[0]) > ' ' &&
+                       static_cast<unsigned char>(window[value.size() - 1]) > ' ';
+    if (!edges || !plainWindow(window, value.size()))
+        return putQuoted(out, value);
+    std::memcpy(out, window, kWindow);
+    return out + value.size();
+}
 
 // The most bytes a row can take: each byte of the line at most three in UTF-8 (a doubled quote
 // takes two), and a comma and two quotes for each field.
@@ -294,9 +274,10 @@ public:
             m_positionOf[static_cast<size_t>(columns[position])] = static_cast<int>(position);
     }
 
-    void put(CsvWriter &out, const WeaponRecord &weapon)
+    // Writes the weapon's row at out and gives back where it ended.
+    char *put(char *out, const WeaponRecord &weapon)
     {
-        out.putText(weapon.path);
+        out = putText(out, weapon.path);
         for (int pair = 0; pair < weapon.pairCount(); ++pair) {
             if (const int at = m_positionOf[static_cast<size_t>(weapon.column(pair))]; at >= 0) {
                 m_present[static_cast<size_t>(at) / 64] |= quint64(1) << (at % 64);
@@ -309,13 +290,15 @@ public:
             for (quint64 bits = std::exchange(m_present[word], 0); bits != 0; bits &= bits - 1) {
                 const auto at = static_cast<qsizetype>(word * 64) + std::countr_zero(bits);
                 const QByteArrayView value = m_valueAt[static_cast<size_t>(at)];
-                out.putCommas(at - last);
-                out.putValue(value, lineEnd - value.data());
+                out = putCommas(out, at - last);
+                out = putValue(out, value, lineEnd - value.data());
                 last = at;
             }
         }
-        out.putCommas(m_fields - 1 - last);
-        out.put("\r\n");
+        out = putCommas(out, m_fields - 1 - last);
+        *out++ = '\r';
+        *out++ = '\n';
+        return out;
     }
 
 private:
@@ -338,12 +321,14 @@ QByteArray export_csv(const WeaponCollection &weapons, const QList<int> &rows,
     qsizetype most = header.size();
     for (const int row : rows)
         most += mostBytes(weapons.record(row), columns.size());
-    CsvWriter out(most);
-    out.put(header);
+    // Room to spare at the end for the last fixed-width store.
+    QByteArray csv(most + kWindow, Qt::Uninitialized);
+    char *out = std::copy(header.cbegin(), header.cend(), csv.data());
     RowLayout layout(weapons, columns);
     for (const int row : rows)
-        layout.put(out, weapons.record(row));
-    return out.take();
+        out = layout.put(out, weapons.record(row));
+    csv.truncate(out - csv.data());
+    return csv;
 }
 
 QByteArray export_csv(const WeaponCollection &weapons)
