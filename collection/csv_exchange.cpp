@@ -135,14 +135,47 @@ const std::array<Utf8Byte, 256> &utf8Bytes()
     return table;
 }
 
+// Values and runs of commas are copied in stores of this many bytes whatever their length, and
+// the output advances by the true length: which of a few lengths a value has is not something
+// a processor guesses well, and a wrong guess costs more than the copy.
+constexpr qsizetype kWindow = 32;
+
+// A window's bytes past the value's end are not the value's: read from kWindow - size onwards,
+// these bytes are set for the first size bytes of a window only.
+constexpr auto kCounted = [] {
+    std::array<unsigned char, 2 * kWindow> made{};
+    std::fill_n(made.begin(), kWindow, 0xFF);
+    return made;
+}();
+
+// Whether a value's first size bytes, the start of a window of kWindow readable bytes, go into
+// the CSV as they are: ASCII that needs no quotes. Tested in wide compares, with no early exit.
+bool plainWindow(const char *window, qsizetype size)
+{
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    Bytes refused{};
+    for (qsizetype at = 0; at < kWindow; at += sizeof(Bytes)) {
+        Bytes bytes, counted;
+        std::memcpy(&bytes, window + at, sizeof bytes);
+        std::memcpy(&counted, kCounted.data() + kWindow - size + at, sizeof counted);
+        refused |= ((bytes - 1 >= 0x7F) | (bytes == ',') | (bytes == '"') | (bytes == '\n') |
+                    (bytes == '\r')) &
+                   counted;
+    }
+    std::array<quint64, 2> words;
+    std::memcpy(words.data(), &refused, sizeof words);
+    return (words[0] | words[1]) == 0;
+}
+
 // Fills a buffer sized for the worst case, as appending byte by byte to a QByteArray costs more
-// than the writing of the file.
+// than the writing of the file. The buffer has kWindow bytes to spare at its end for the
+// fixed-width stores.
 class CsvWriter
 {
 public:
     explicit CsvWriter(qsizetype most)
     {
-        m_out.resize(most);
+        m_out.resize(most + kWindow);
         m_at = m_out.data();
     }
     void put(char c) { *m_at++ = c; }
@@ -151,11 +184,20 @@ public:
         std::memcpy(m_at, bytes.data(), static_cast<size_t>(bytes.size()));
         m_at += bytes.size();
     }
-    // Runs are short, mostly one comma: a call to memset costs more than the loop.
+    // Runs are mostly a few commas, seldom more than one store's worth.
     void putCommas(qsizetype count)
     {
-        for (char *end = m_at + count; m_at != end; ++m_at)
-            *m_at = ',';
+        static constexpr auto commas = [] {
+            std::array<char, kWindow> made{};
+            made.fill(',');
+            return made;
+        }();
+        char *const end = m_at + count;
+        do {
+            std::memcpy(m_at, commas.data(), kWindow);
+            m_at += kWindow;
+        } while (m_at < end);
+        m_at = end;
     }
     // A path, which is mostly plain ASCII; anything else goes the long way.
     void putText(const QString &text)
@@ -175,29 +217,21 @@ public:
             *m_at++ = static_cast<char>(c.unicode());
     }
     // A value as the files hold it, quoted where append_csv_record would quote its text.
-    void putValue(QByteArrayView value)
+    // readable is how far past the value's start its line may be read.
+    void putValue(QByteArrayView value, qsizetype readable)
     {
-        const std::array<Utf8Byte, 256> &utf8 = utf8Bytes();
-        // Most values are plain ASCII: numbers, names, paths of sounds.
-        if (!value.isEmpty() && !utf8[static_cast<unsigned char>(value.front())].blank &&
-            !utf8[static_cast<unsigned char>(value.back())].blank &&
-            std::all_of(value.begin(), value.end(), [](char c) {
-                return c > 0 && c != ',' && c != '"' && c != '\n' && c != '\r';
-            })) {
-            for (const char c : value)
-                *m_at++ = c;
+        // Most values are short plain ASCII: numbers, names, paths of sounds.
+        if (!value.isEmpty() && value.size() <= kWindow && putPlain(value, readable))
             return;
-        }
-        const auto byteAt = [&](qsizetype i) { return static_cast<unsigned char>(value[i]); };
         const bool quoted =
-            !value.isEmpty() && (utf8[byteAt(0)].blank || utf8[byteAt(value.size() - 1)].blank ||
+            !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()) ||
                                  std::any_of(value.begin(), value.end(), [](char c) {
                                      return c == ',' || c == '"' || c == '\n' || c == '\r';
                                  }));
         if (quoted)
             put('"');
         for (const char c : value) {
-            const Utf8Byte &code = utf8[static_cast<unsigned char>(c)];
+            const Utf8Byte &code = m_utf8[static_cast<unsigned char>(c)];
             if (c == '"' && quoted)
                 put('"');
             std::memcpy(m_at, code.bytes.data(), 3);
@@ -213,8 +247,30 @@ public:
     }
 
 private:
+    bool isBlank(char c) const { return m_utf8[static_cast<unsigned char>(c)].blank; }
+
+    bool putPlain(QByteArrayView value, qsizetype readable)
+    {
+        // Near the end of its line a value is tested from a copy, not read past the line.
+        std::array<char, kWindow> near{};
+        const char *window = value.data();
+        if (readable < kWindow) {
+            std::memcpy(near.data(), window, static_cast<size_t>(value.size()));
+            window = near.data();
+        }
+        // Blanks at either end need quotes; rarer controls below the space take the long way.
+        const bool edges = static_cast<unsigned char>(window[0]) > ' ' &&
+                           static_cast<unsigned char>(window[value.size() - 1]) > ' ';
+        if (!edges || !plainWindow(window, value.size()))
+            return false;
+        std::memcpy(m_at, window, kWindow);
+        m_at += value.size();
+        return true;
+    }
+
     QByteArray m_out;
     char *m_at = nullptr;
+    const std::array<Utf8Byte, 256> &m_utf8 = utf8Bytes();
 };
 
 // The most bytes a row can take: each byte of the line at most three in UTF-8 (a doubled quote
@@ -232,7 +288,7 @@ public:
     RowLayout(const WeaponCollection &weapons, const QList<int> &columns)
         : m_positionOf(static_cast<size_t>(weapons.keys().size()), -1),
           m_present((static_cast<size_t>(columns.size()) + 63) / 64),
-          m_pairAt(static_cast<size_t>(columns.size())), m_fields(columns.size())
+          m_valueAt(static_cast<size_t>(columns.size())), m_fields(columns.size())
     {
         for (qsizetype position = 0; position < columns.size(); ++position)
             m_positionOf[static_cast<size_t>(columns[position])] = static_cast<int>(position);
@@ -244,15 +300,17 @@ public:
         for (int pair = 0; pair < weapon.pairCount(); ++pair) {
             if (const int at = m_positionOf[static_cast<size_t>(weapon.column(pair))]; at >= 0) {
                 m_present[static_cast<size_t>(at) / 64] |= quint64(1) << (at % 64);
-                m_pairAt[static_cast<size_t>(at)] = pair;
+                m_valueAt[static_cast<size_t>(at)] = weapon.value(pair);
             }
         }
+        const char *const lineEnd = weapon.line().constData() + weapon.line().size();
         qsizetype last = -1;
         for (size_t word = 0; word < m_present.size(); ++word) {
             for (quint64 bits = std::exchange(m_present[word], 0); bits != 0; bits &= bits - 1) {
                 const auto at = static_cast<qsizetype>(word * 64) + std::countr_zero(bits);
+                const QByteArrayView value = m_valueAt[static_cast<size_t>(at)];
                 out.putCommas(at - last);
-                out.putValue(weapon.value(m_pairAt[static_cast<size_t>(at)]));
+                out.putValue(value, lineEnd - value.data());
                 last = at;
             }
         }
@@ -263,7 +321,7 @@ public:
 private:
     std::vector<int> m_positionOf; // each column's place in the row, -1 when left out
     std::vector<quint64> m_present;
-    std::vector<int> m_pairAt;
+    std::vector<QByteArrayView> m_valueAt;
     qsizetype m_fields;
 };
 

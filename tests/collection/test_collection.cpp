@@ -300,6 +300,15 @@ void TestCollection::importCsv_data()
         << QByteArray("file,name,damage\r\na.wpn,\"\tRifle Mk\xC2\xA0\",\"2\n5\"\r\n")
         << "2 values in 1 weapon will change"
         << Files{{"a.wpn", "A\\damage\\2\n5\\name\\\tRifle Mk\xA0\r\n"}, {"b.wpn", same["b.wpn"]}};
+    // Plain ASCII is exported in wide steps; what needs quotes may sit anywhere in a value of
+    // up to 32 bytes, and a value may end a line or stand well before its end.
+    QTest::newRow("plain text that still needs quotes, short and long")
+        << QByteArray("file,damage,name,speed\r\na.wpn,\"7,5\",\"Rifle of the long range, mark "
+                      "II\",\"fast \"\r\nb.wpn,\"say \"\"hi\"\"\",,\" 3\"\r\n")
+        << "5 values in 2 weapons will change"
+        << Files{{"a.wpn", "A\\damage\\7,5\\name\\Rifle of the long range, mark II\\speed\\fast "
+                           "\r\n"},
+                 {"b.wpn", "B\\damage\\say \"hi\"\\speed\\ 3\r\nkept\n"}};
 }
 
 void TestCollection::importCsv()
