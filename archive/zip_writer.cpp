@@ -274,7 +274,9 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
         for (size_t i = next++; i < deflated.size(); i = next++)
             deflated[i] = pack_entry(replacements[qsizetype(i)].second, 8, now);
     };
-    const std::future<void> packing = std::async(std::launch::async, deflateRest);
+    // Where no thread can be had, this core does it all and the task finds nothing left.
+    const std::future<void> packing =
+        std::async(std::launch::async | std::launch::deferred, deflateRest);
     auto plan = std::make_unique<Plan>();
     ArchiveResult result;
     plan->old = open_zip_file(archive, result);
