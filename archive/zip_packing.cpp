@@ -47,7 +47,7 @@ QByteArray rewrittenExtra(const QByteArray &extra, const PackedEntry &written)
             break;
         QByteArray field = extra.mid(at, 4 + size);
         if (id == 0x5455 && size >= 5 && (field[4] & 1))
-            put32(field, 5, written.unixTime);
+            put32(field, 5, written.stamp.unixTime);
         if (id != 0x0001)
             out += field;
         at += 4 + size;
@@ -76,9 +76,7 @@ PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const ZipStamp &
     written.crc =
         quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
     written.size = quint32(bytes.size());
-    written.dosTime = now.dosTime;
-    written.dosDate = now.dosDate;
-    written.unixTime = now.unixTime;
+    written.stamp = now;
     return written;
 }
 
@@ -92,8 +90,8 @@ QByteArray rewritten_header(const QByteArray &old, qsizetype fixed, const Packed
     QByteArray header =
         old.left(fixed + nameLength) + extra + old.mid(fixed + nameLength + extraLength);
     put16(header, 6 + shift, quint16(get16(old.constData() + 6 + shift) & ~(kDescriptorFlag | 1)));
-    put16(header, 10 + shift, written.dosTime);
-    put16(header, 12 + shift, written.dosDate);
+    put16(header, 10 + shift, written.stamp.dosTime);
+    put16(header, 12 + shift, written.stamp.dosDate);
     put32(header, 14 + shift, written.crc);
     put32(header, 18 + shift, quint32(written.packed.size()));
     put32(header, 22 + shift, written.size);

@@ -7,16 +7,6 @@
 inline constexpr qsizetype kLocalHeaderSize = 30;
 inline constexpr qsizetype kCentralRecordSize = 46;
 
-// An entry's new bytes as the archive holds them, and what its headers say about them.
-struct PackedEntry {
-    QByteArray packed;
-    quint32 crc = 0;
-    quint32 size = 0;
-    quint16 dosTime = 0;
-    quint16 dosDate = 0;
-    quint32 unixTime = 0;
-};
-
 // A moment as the headers hold it. Taken once for all the entries of a save: turning a time into
 // local fields reads the time zone each time.
 struct ZipStamp {
@@ -25,6 +15,14 @@ struct ZipStamp {
     quint32 unixTime = 0;
 };
 ZipStamp zip_stamp(const QDateTime &now);
+
+// An entry's new bytes as the archive holds them, and what its headers say about them.
+struct PackedEntry {
+    QByteArray packed;
+    quint32 crc = 0;
+    quint32 size = 0;
+    ZipStamp stamp;
+};
 
 // The bytes stored (method 0) or deflated (8), dated now; packed is empty when deflating failed.
 PackedEntry pack_entry(const QByteArray &bytes, quint16 method, const ZipStamp &now);
