@@ -40,6 +40,8 @@ struct ArchiveEntry {
     // False when the name breaks the UTF-8 its entry promises: then the name shown is a guess
     // and the entry cannot be opened, while the rest of the archive can.
     bool nameReadable = true;
+
+    bool operator==(const ArchiveEntry &) const = default;
 };
 
 struct ArchiveResult {
@@ -105,6 +107,30 @@ using ArchiveProgress = std::function<bool(qint64 done, qint64 total)>;
 // which stops the work.
 using ArchiveSink = std::function<bool(QByteArrayView bytes)>;
 
+// What a rewrite learnt of the archive it made: the table of contents, so that the next rewrite
+// of that file need not read it again. It is used only while the file still ends in the very
+// bytes it was made with; otherwise the archive is read afresh.
+class ArchiveMemo
+{
+public:
+    ArchiveMemo();
+    ~ArchiveMemo();
+    ArchiveMemo(ArchiveMemo &&) noexcept;
+    ArchiveMemo &operator=(ArchiveMemo &&) noexcept;
+
+    bool isEmpty() const { return !m_layout; }
+    // What it holds, for a check against what a fresh read of the file finds.
+    const ZipLayout *layout() const { return m_layout.get(); }
+
+private:
+    friend class ArchiveRewrite;
+    // The layout, moved into layout, when bytes end in the table of contents it describes.
+    bool recall(const ZipBytes &bytes, ZipLayout &layout);
+
+    std::unique_ptr<ZipLayout> m_layout;
+    QByteArray m_tableOfContents; // the file's bytes from the central directory to its end
+};
+
 // An archive with some entries' bytes replaced, each packed with the method it had and dated
 // now. Every other entry keeps its local header, packed bytes, data descriptor and central
 // record byte for byte, but for where its local header now lies; so do the bytes before the
@@ -118,23 +144,31 @@ public:
     ArchiveRewrite(const ArchiveRewrite &) = delete;
     ArchiveRewrite &operator=(const ArchiveRewrite &) = delete;
 
-    // Reads the archive's table of contents and packs the new bytes; refuses, before anything is
-    // written, an entry that is missing or cannot be packed. The archive stays open for write().
+    // Reads the archive's table of contents, unless known still describes it, and packs the new
+    // bytes; refuses, before anything is written, an entry that is missing or cannot be packed.
+    // The archive stays open for write().
     ArchiveResult prepare(const QString &archive,
-                          const QList<std::pair<QString, QByteArray>> &replacements);
+                          const QList<std::pair<QString, QByteArray>> &replacements,
+                          ArchiveMemo known = {});
     // Gives the whole new archive to sink, once; the work reports to progress, which can cancel
     // it. The old archive is only read.
     ArchiveResult write(const ArchiveSink &sink, const ArchiveProgress &progress = {});
+    // After a write that went through: the new archive's table of contents, for the next
+    // rewrite of the file that holds it. Empty after any other outcome.
+    ArchiveMemo takeMemo() { return std::move(m_memo); }
 
 private:
     struct Plan;
     std::unique_ptr<Plan> m_plan;
+    ArchiveMemo m_memo;
 };
 
 // The whole rewritten archive in memory, with one entry's bytes replaced (ArchiveRewrite).
 ArchiveResult rewrite_entry(const QString &archive, const QString &name, const QByteArray &bytes,
                             QByteArray &rewritten, const ArchiveProgress &progress = {});
-// The same for several entries at once, in one pass over the archive.
+// The same for several entries at once, in one pass over the archive; learnt (when given) gets
+// what the rewrite learnt of the new archive.
 ArchiveResult rewrite_entries(const QString &archive,
                               const QList<std::pair<QString, QByteArray>> &replacements,
-                              QByteArray &rewritten, const ArchiveProgress &progress = {});
+                              QByteArray &rewritten, const ArchiveProgress &progress = {},
+                              ArchiveMemo *learnt = nullptr);

@@ -24,6 +24,8 @@ struct ZipRecord {
     quint64 localOffset = 0;
     quint64 dataOffset = 0; // where the packed bytes start, after the local header
     quint64 spanEnd = 0;    // where the next entry, or the central directory, starts
+
+    bool operator==(const ZipRecord &) const = default;
 };
 
 // What a rewrite needs of the archive as a whole, beside its entries.
@@ -40,6 +42,8 @@ struct ZipLayout {
     qint64 endAt = 0;
     qint64 zip64EndAt = -1;
     qint64 zip64LocatorAt = -1;
+
+    bool operator==(const ZipLayout &) const = default;
 };
 
 // Reads the central directory and every local header, and refuses an archive whose entries

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <future>
 #include <iterator>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -15,6 +17,8 @@ namespace
 // writes in pieces of a megabyte takes most of them as they come.
 constexpr qint64 kCopyChunk = 1 << 20;
 constexpr quint64 kMost32 = 0xFFFFFFFF;
+// The flags a rewritten entry loses: it is neither encrypted nor followed by a data descriptor.
+constexpr quint16 kDroppedFlags = 0x0001 | 0x0008;
 
 ArchiveResult cannotWrite(const QString &why)
 {
@@ -100,10 +104,25 @@ qsizetype recordsEnd(const ZipLayout &layout)
 // One entry to replace: its record, where its old bytes end, and what goes in their place.
 struct Edit {
     const ZipRecord *record = nullptr;
-    qint64 spanEnd = 0; // where the next entry, or the central directory, begins
+    qsizetype entry = 0; // in ZipLayout::entries
+    qint64 spanEnd = 0;  // where the next entry, or the central directory, begins
     PackedEntry written;
+    // Where its new local header went, and the sizes of its new headers.
     qint64 newStart = 0;
+    qsizetype localSize = 0;
+    qsizetype centralSize = 0;
 };
+
+using Shifts = QList<std::pair<qint64, qint64>>;
+
+// How far the entry whose local header lay at offset has moved.
+qint64 shiftAt(const Shifts &shifts, quint64 offset)
+{
+    const auto after = std::partition_point(shifts.cbegin(), shifts.cend(), [&](const auto &shift) {
+        return shift.first < qint64(offset);
+    });
+    return after == shifts.cbegin() ? 0 : std::prev(after)->second;
+}
 
 struct Rewrite {
     const ZipBytes &old;
@@ -116,11 +135,12 @@ struct Rewrite {
     bool stoppedByUser = false;
     bool sinkFailed = false;
     QByteArray buffer = QByteArray(kCopyChunk, Qt::Uninitialized);
+    QByteArray tableOfContents = {}; // the new archive's, from its central directory to its end
 
     ArchiveResult run();
-    ArchiveResult copyEntries(QList<std::pair<qint64, qint64>> &shifts);
-    ArchiveResult copyCentral(const QList<std::pair<qint64, qint64>> &shifts,
-                              qint64 &centralGrowth);
+    ArchiveResult copyEntries(Shifts &shifts);
+    ArchiveResult copyCentral(const Shifts &shifts, qint64 &centralGrowth);
+    void carryForward(const Shifts &shifts, qint64 delta, qint64 centralGrowth);
     bool put(QByteArrayView bytes);
     bool copyRange(qint64 offset, qint64 count);
     ArchiveResult stopped() const;
@@ -165,7 +185,7 @@ ArchiveResult Rewrite::stopped() const
 
 // The entries up to the central directory, each replaced one in its place; shifts says, for
 // each, where its old bytes began and how far everything after it has moved.
-ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
+ArchiveResult Rewrite::copyEntries(Shifts &shifts)
 {
     qint64 at = 0;
     qint64 delta = 0;
@@ -176,6 +196,7 @@ ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
         if (!old.readAt(start, local.data(), local.size()) || start >= qint64(kMost32))
             return cannotWrite(QStringLiteral("the entry lies beyond 4 GiB."));
         local = rewritten_header(local, kLocalHeaderSize, edit.written);
+        edit.localSize = local.size();
         if (!copyRange(at, start - at))
             return stopped();
         edit.newStart = start + delta;
@@ -193,44 +214,86 @@ ArchiveResult Rewrite::copyEntries(QList<std::pair<qint64, qint64>> &shifts)
 }
 
 // The central directory, its untouched records going out in runs with only their offsets moved.
-ArchiveResult Rewrite::copyCentral(const QList<std::pair<qint64, qint64>> &shifts,
-                                   qint64 &centralGrowth)
+ArchiveResult Rewrite::copyCentral(const Shifts &shifts, qint64 &centralGrowth)
 {
     QByteArray &central = layout.central;
+    tableOfContents.reserve(old.size() - qint64(layout.centralOffset) + 1024);
     qsizetype runStart = 0;
     const auto putRun = [&](qsizetype end) {
-        return end == runStart || put(QByteArrayView(central).sliced(runStart, end - runStart));
+        const QByteArrayView run = QByteArrayView(central).sliced(runStart, end - runStart);
+        tableOfContents += run;
+        return run.isEmpty() || put(run);
     };
     for (const ZipRecord &record : std::as_const(layout.records)) {
         // Edits and shifts lie in archive order, and no two entries start at one place.
-        const auto edit = std::partition_point(edits.cbegin(), edits.cend(), [&](const Edit &e) {
+        const auto edit = std::partition_point(edits.begin(), edits.end(), [&](const Edit &e) {
             return e.record->localOffset < record.localOffset;
         });
-        if (edit != edits.cend() && edit->record == &record) {
+        if (edit != edits.end() && edit->record == &record) {
             QByteArray header = rewritten_header(central.mid(record.centralAt, record.centralSize),
                                                  kCentralRecordSize, edit->written);
             // Its zip64 field is gone, so the offset goes back into the plain one.
             put32(header, record.offsetAt, quint32(edit->newStart));
+            edit->centralSize = header.size();
             centralGrowth += header.size() - record.centralSize;
             if (!putRun(record.centralAt) || !put(header))
                 return stopped();
+            tableOfContents += header;
             runStart = record.centralAt + record.centralSize;
             continue;
         }
-        const auto after =
-            std::partition_point(shifts.cbegin(), shifts.cend(), [&](const auto &shift) {
-                return shift.first < qint64(record.localOffset);
-            });
-        const qint64 delta = after == shifts.cbegin() ? 0 : std::prev(after)->second;
+        const qint64 delta = shiftAt(shifts, record.localOffset);
         if (delta != 0 && !moveOffset(central, record, delta))
             return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
     }
     return putRun(recordsEnd(layout)) ? ArchiveResult{} : stopped();
 }
 
+// The layout of the archive just written, made from the old one rather than read again, with
+// tableOfContents as its bytes: the next rewrite of the file starts from it.
+void Rewrite::carryForward(const Shifts &shifts, qint64 delta, qint64 centralGrowth)
+{
+    std::vector<const Edit *> editOf(static_cast<size_t>(layout.records.size()), nullptr);
+    for (const Edit &edit : std::as_const(edits))
+        editOf[static_cast<size_t>(edit.record - layout.records.constData())] = &edit;
+    qsizetype centralAt = 0;
+    for (qsizetype i = 0; i < layout.records.size(); ++i) {
+        ZipRecord &record = layout.records[i];
+        record.centralAt = centralAt;
+        if (const Edit *edit = editOf[static_cast<size_t>(i)]) {
+            record.centralSize = edit->centralSize;
+            record.zip64OffsetAt = -1;
+            record.flags &= ~kDroppedFlags;
+            record.crc = edit->written.crc;
+            record.compressedSize = quint64(edit->written.packed.size());
+            record.size = edit->written.size;
+            record.localOffset = quint64(edit->newStart);
+            record.dataOffset = record.localOffset + quint64(edit->localSize);
+            record.spanEnd = record.dataOffset + record.compressedSize;
+            ArchiveEntry &entry = layout.entries[edit->entry];
+            entry.size = qint64(record.size);
+            entry.compressedSize = qint64(record.compressedSize);
+        } else {
+            const quint64 moved = quint64(shiftAt(shifts, record.localOffset));
+            record.localOffset += moved;
+            record.dataOffset += moved;
+            record.spanEnd += moved;
+        }
+        centralAt += record.centralSize;
+    }
+    layout.centralOffset += quint64(delta);
+    layout.centralSize += quint64(centralGrowth);
+    layout.central = tableOfContents.first(qsizetype(layout.centralSize));
+    layout.endAt += delta + centralGrowth;
+    if (layout.zip64EndAt >= 0) {
+        layout.zip64EndAt += delta + centralGrowth;
+        layout.zip64LocatorAt += delta + centralGrowth;
+    }
+}
+
 ArchiveResult Rewrite::run()
 {
-    QList<std::pair<qint64, qint64>> shifts;
+    Shifts shifts;
     if (ArchiveResult copied = copyEntries(shifts); !copied)
         return copied;
     const qint64 delta = shifts.isEmpty() ? 0 : shifts.back().second;
@@ -245,7 +308,11 @@ ArchiveResult Rewrite::run()
         return stopped();
     if (!rewrittenTail(tail, tailStart, layout, delta, centralGrowth))
         return cannotWrite(QStringLiteral("it would grow beyond 4 GiB."));
-    return put(tail) ? ArchiveResult{} : stopped();
+    if (!put(tail))
+        return stopped();
+    tableOfContents += tail;
+    carryForward(shifts, delta, centralGrowth);
+    return {};
 }
 
 } // namespace
@@ -258,11 +325,31 @@ struct ArchiveRewrite::Plan {
     QList<Edit> edits;
 };
 
+ArchiveMemo::ArchiveMemo() = default;
+ArchiveMemo::~ArchiveMemo() = default;
+ArchiveMemo::ArchiveMemo(ArchiveMemo &&) noexcept = default;
+ArchiveMemo &ArchiveMemo::operator=(ArchiveMemo &&) noexcept = default;
+
+bool ArchiveMemo::recall(const ZipBytes &bytes, ZipLayout &layout)
+{
+    const std::unique_ptr<ZipLayout> known = std::move(m_layout);
+    const QByteArray expected = std::exchange(m_tableOfContents, {});
+    if (!known || bytes.size() - expected.size() != qint64(known->centralOffset))
+        return false;
+    QByteArray found(expected.size(), Qt::Uninitialized);
+    if (!bytes.readAt(qint64(known->centralOffset), found.data(), found.size()) ||
+        found != expected)
+        return false;
+    layout = std::move(*known);
+    return true;
+}
+
 ArchiveRewrite::ArchiveRewrite() = default;
 ArchiveRewrite::~ArchiveRewrite() = default;
 
 ArchiveResult ArchiveRewrite::prepare(const QString &archive,
-                                      const QList<std::pair<QString, QByteArray>> &replacements)
+                                      const QList<std::pair<QString, QByteArray>> &replacements,
+                                      ArchiveMemo known)
 {
     const ZipStamp now = zip_stamp(QDateTime::currentDateTime());
     // Deflating needs nothing of the archive, so it starts on the other core while this one
@@ -280,7 +367,10 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
     auto plan = std::make_unique<Plan>();
     ArchiveResult result;
     plan->old = open_zip_file(archive, result);
-    if (!plan->old || !(result = read_zip_layout(*plan->old, plan->layout)))
+    if (!plan->old)
+        return result;
+    if (!known.recall(*plan->old, plan->layout) &&
+        !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
     deflateRest();
     packing.wait();
@@ -296,6 +386,7 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
         if (edit.written.packed.isEmpty() && !bytes.isEmpty())
             return cannotWrite(QStringLiteral("its entry could not be packed."));
         edit.record = &plan->layout.records[qsizetype(entry->index)];
+        edit.entry = index;
         edit.spanEnd = qint64(edit.record->spanEnd);
         plan->edits << edit;
     }
@@ -309,6 +400,7 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
 ArchiveResult ArchiveRewrite::write(const ArchiveSink &sink, const ArchiveProgress &progress)
 {
     const std::unique_ptr<Plan> plan = std::move(m_plan);
+    m_memo = {};
     if (!plan)
         return cannotWrite(QStringLiteral("it was not read first."));
     const qint64 total = plan->old->size();
@@ -318,6 +410,10 @@ ArchiveResult ArchiveRewrite::write(const ArchiveSink &sink, const ArchiveProgre
         return cancelled();
     Rewrite rewrite{*plan->old, plan->layout, std::move(plan->edits), sink, progress};
     const ArchiveResult result = rewrite.run();
+    if (result) {
+        m_memo.m_layout = std::make_unique<ZipLayout>(std::move(plan->layout));
+        m_memo.m_tableOfContents = std::move(rewrite.tableOfContents);
+    }
     if (progress)
         progress(total, total);
     return result;
@@ -331,7 +427,8 @@ ArchiveResult rewrite_entry(const QString &archive, const QString &name, const Q
 
 ArchiveResult rewrite_entries(const QString &archive,
                               const QList<std::pair<QString, QByteArray>> &replacements,
-                              QByteArray &rewritten, const ArchiveProgress &progress)
+                              QByteArray &rewritten, const ArchiveProgress &progress,
+                              ArchiveMemo *learnt)
 {
     rewritten.clear();
     ArchiveRewrite rewrite;
@@ -346,5 +443,7 @@ ArchiveResult rewrite_entries(const QString &archive,
     }
     if (!result)
         rewritten.clear();
+    if (learnt)
+        *learnt = rewrite.takeMemo();
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/zip_archive.h"
 #include "collection/weapon_record.h"
 
 #include <QHash>
@@ -52,6 +53,9 @@ public:
 
     const QString &source() const { return m_source; }
     bool isArchive() const { return m_archive; }
+    // What the last Save All into the archive learnt of it, so that the next need not read its
+    // table of contents again.
+    ArchiveMemo &archiveMemo() { return m_archiveMemo; }
     const QList<NotLoaded> &notLoaded() const { return m_notLoaded; }
     int otherFiles() const { return m_otherFiles; }
 
@@ -108,4 +112,5 @@ private:
     QList<NotLoaded> m_notLoaded;
     int m_otherFiles = 0;
     quint64 m_lastStep = 0;
+    ArchiveMemo m_archiveMemo;
 };

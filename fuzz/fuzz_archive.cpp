@@ -1,4 +1,6 @@
 #include "archive/zip_archive.h"
+#include "archive/zip_bytes.h"
+#include "archive/zip_layout.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -74,12 +76,18 @@ void checkRewrite(const QString &path, ArchiveReader &before)
         return;
     const QByteArray weapon("H\\k\\v");
     QByteArray rewritten;
-    const ArchiveResult written = rewrite_entry(path, first->name, weapon, rewritten);
+    ArchiveMemo learnt;
+    const ArchiveResult written =
+        rewrite_entries(path, {{first->name, weapon}}, rewritten, {}, &learnt);
     checkResult(written);
     if (!written)
         return;
     ArchiveReader after;
     check(after.openBytes(rewritten).ok(), "a rewritten archive opens");
+    ZipLayout fresh;
+    check(read_zip_layout(*zip_bytes_in_memory(rewritten), fresh).ok() && learnt.layout() &&
+              *learnt.layout() == fresh,
+          "what a rewrite learns of its archive is what reading it finds");
     check(after.entries().size() == before.entries().size(), "a rewrite keeps every entry");
     for (qsizetype i = 0; i < qMin(after.entries().size(), qsizetype(kMostEntries)); ++i) {
         const ArchiveEntry &entry = after.entries()[i];

@@ -25,10 +25,12 @@ WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, c
 
 ArchiveResult write_archive_entries(const QString &archive,
                                     const QList<std::pair<QString, QByteArray>> &entries,
-                                    DiskSnapshot *written, const ArchiveProgress &progress)
+                                    DiskSnapshot *written, const ArchiveProgress &progress,
+                                    ArchiveMemo *memo)
 {
     ArchiveRewrite rewrite;
-    ArchiveResult streamed = rewrite.prepare(archive, entries);
+    ArchiveResult streamed =
+        rewrite.prepare(archive, entries, memo ? std::move(*memo) : ArchiveMemo());
     if (!streamed)
         return streamed;
     int sinkError = 0;
@@ -45,6 +47,8 @@ ArchiveResult write_archive_entries(const QString &archive,
         return streamed;
     if (!saved)
         return {ArchiveStatus::CannotWrite, saved.reason};
+    if (memo)
+        *memo = rewrite.takeMemo();
     return {};
 }
 

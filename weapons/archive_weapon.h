@@ -16,11 +16,14 @@ WeaponFileResult load_archive_weapon(WeaponTree &tree, const QString &archive, c
 // Replaces the named entries' bytes and writes the archive through the same careful save as a
 // plain file, so that it keeps its owner, mode, links and attributes, and a crash leaves its
 // backup. The new archive streams from the old one into the file that replaces it. On success,
-// written (when given) gets what the disk now holds, without reading the archive back.
+// written (when given) gets what the disk now holds, without reading the archive back. A memo
+// (when given) is what the last save through it learnt of the archive; the save takes it and
+// leaves what it learnt, or nothing when it failed.
 ArchiveResult write_archive_entries(const QString &archive,
                                     const QList<std::pair<QString, QByteArray>> &entries,
                                     DiskSnapshot *written = nullptr,
-                                    const ArchiveProgress &progress = {});
+                                    const ArchiveProgress &progress = {},
+                                    ArchiveMemo *memo = nullptr);
 ArchiveResult write_archive_entry(const QString &archive, const QString &entry,
                                   const QByteArray &bytes, const ArchiveProgress &progress = {});
 
