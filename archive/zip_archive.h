@@ -144,9 +144,9 @@ public:
     ArchiveRewrite(const ArchiveRewrite &) = delete;
     ArchiveRewrite &operator=(const ArchiveRewrite &) = delete;
 
-    // Reads the archive's table of contents, unless known still describes it, and packs the new
-    // bytes; refuses, before anything is written, an entry that is missing or cannot be packed.
-    // The archive stays open for write().
+    // Reads the archive's table of contents, unless known still describes it, and starts packing
+    // the new bytes; refuses, before anything is written, an entry that is missing or packed in
+    // a way Armsmith cannot write. The archive stays open for write().
     ArchiveResult prepare(const QString &archive,
                           const QList<std::pair<QString, QByteArray>> &replacements,
                           ArchiveMemo known = {});

@@ -98,3 +98,53 @@ QByteArray rewritten_header(const QByteArray &old, qsizetype fixed, const Packed
     put16(header, 28 + shift, quint16(extra.size()));
     return header;
 }
+
+PackingAhead::PackingAhead(QList<QByteArray> bytes, const ZipStamp &now)
+    : m_bytes(std::move(bytes)),
+      m_now(now),
+      m_packed(static_cast<size_t>(m_bytes.size())),
+      m_state(std::make_unique<std::atomic<int>[]>(static_cast<size_t>(m_bytes.size())))
+{
+    m_helper = std::async(std::launch::async | std::launch::deferred, [this] { help(); });
+}
+
+PackingAhead::~PackingAhead()
+{
+    m_stop = true;
+    m_helper.wait();
+}
+
+qsizetype PackingAhead::packNext(qsizetype from)
+{
+    for (qsizetype i = from; i < m_bytes.size(); ++i) {
+        int waiting = Waiting;
+        if (!m_state[i].compare_exchange_strong(waiting, Packing))
+            continue;
+        m_packed[static_cast<size_t>(i)] = pack_entry(m_bytes[i], 8, m_now);
+        m_state[i].store(Packed);
+        m_state[i].notify_all();
+        return i + 1;
+    }
+    return m_bytes.size();
+}
+
+void PackingAhead::help()
+{
+    for (qsizetype from = 0; from < m_bytes.size() && !m_stop;)
+        from = packNext(from);
+}
+
+PackedEntry PackingAhead::take(qsizetype i, quint16 method)
+{
+    if (method != 8)
+        return pack_entry(m_bytes[i], method, m_now);
+    // While the other core packs this one, this core packs the next that nobody has begun.
+    for (qsizetype from = i; m_state[i].load() != Packed;) {
+        from = packNext(from);
+        if (from == m_bytes.size()) {
+            m_state[i].wait(Packing);
+            break;
+        }
+    }
+    return std::move(m_packed[static_cast<size_t>(i)]);
+}

@@ -4,8 +4,6 @@
 #include "archive/zip_packing.h"
 
 #include <algorithm>
-#include <atomic>
-#include <future>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -104,7 +102,9 @@ qsizetype recordsEnd(const ZipLayout &layout)
 // One entry to replace: its record, where its old bytes end, and what goes in their place.
 struct Edit {
     const ZipRecord *record = nullptr;
-    qsizetype entry = 0; // in ZipLayout::entries
+    qsizetype entry = 0;       // in ZipLayout::entries
+    qsizetype replacement = 0; // in the bytes being packed
+    quint16 method = 0;
     qint64 spanEnd = 0;  // where the next entry, or the central directory, begins
     PackedEntry written;
     // Where its new local header went, and the sizes of its new headers.
@@ -128,6 +128,7 @@ struct Rewrite {
     const ZipBytes &old;
     ZipLayout &layout;
     QList<Edit> edits; // in the order they lie in the archive
+    PackingAhead &packing;
     const ArchiveSink &sink;
     const ArchiveProgress &progress;
     qint64 done = 0;
@@ -190,6 +191,9 @@ ArchiveResult Rewrite::copyEntries(Shifts &shifts)
     qint64 at = 0;
     qint64 delta = 0;
     for (Edit &edit : edits) {
+        edit.written = packing.take(edit.replacement, edit.method);
+        if (edit.written.packed.isEmpty() && edit.written.size != 0)
+            return cannotWrite(QStringLiteral("its entry could not be packed."));
         const qint64 start = qint64(edit.record->localOffset);
         QByteArray local(qsizetype(edit.record->dataOffset - edit.record->localOffset),
                          Qt::Uninitialized);
@@ -323,6 +327,7 @@ struct ArchiveRewrite::Plan {
     std::unique_ptr<ZipBytes> old;
     ZipLayout layout;
     QList<Edit> edits;
+    std::unique_ptr<PackingAhead> packing;
 };
 
 ArchiveMemo::ArchiveMemo() = default;
@@ -351,20 +356,15 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
                                       const QList<std::pair<QString, QByteArray>> &replacements,
                                       ArchiveMemo known)
 {
-    const ZipStamp now = zip_stamp(QDateTime::currentDateTime());
-    // Deflating needs nothing of the archive, so it starts on the other core while this one
-    // reads the table of contents, then shares what is left. An entry that turns out to be
-    // stored is simply stored.
-    std::vector<PackedEntry> deflated(static_cast<size_t>(replacements.size()));
-    std::atomic<size_t> next = 0;
-    const auto deflateRest = [&] {
-        for (size_t i = next++; i < deflated.size(); i = next++)
-            deflated[i] = pack_entry(replacements[qsizetype(i)].second, 8, now);
-    };
-    // Where no thread can be had, this core does it all and the task finds nothing left.
-    const std::future<void> packing =
-        std::async(std::launch::async | std::launch::deferred, deflateRest);
+    QList<QByteArray> bytes;
+    bytes.reserve(replacements.size());
+    for (const auto &replacement : replacements)
+        bytes << replacement.second;
     auto plan = std::make_unique<Plan>();
+    // Packing needs nothing of the archive, so it starts at once: the table of contents is read
+    // and the new file opened meanwhile. An entry that turns out to be stored is simply stored.
+    plan->packing =
+        std::make_unique<PackingAhead>(std::move(bytes), zip_stamp(QDateTime::currentDateTime()));
     ArchiveResult result;
     plan->old = open_zip_file(archive, result);
     if (!plan->old)
@@ -372,19 +372,15 @@ ArchiveResult ArchiveRewrite::prepare(const QString &archive,
     if (!known.recall(*plan->old, plan->layout) &&
         !(result = read_zip_layout(*plan->old, plan->layout)))
         return result;
-    deflateRest();
-    packing.wait();
     for (qsizetype i = 0; i < replacements.size(); ++i) {
-        const auto &[name, bytes] = replacements[i];
+        const QString &name = replacements[i].first;
         const qsizetype index = plan->layout.names.value(name, -1);
         const ArchiveEntry *entry = index < 0 ? nullptr : &plan->layout.entries[index];
         if (result = writable(entry, name); !result)
             return result;
         Edit edit;
-        edit.written = entry->method == 0 ? pack_entry(bytes, 0, now)
-                                          : std::move(deflated[static_cast<size_t>(i)]);
-        if (edit.written.packed.isEmpty() && !bytes.isEmpty())
-            return cannotWrite(QStringLiteral("its entry could not be packed."));
+        edit.replacement = i;
+        edit.method = entry->method;
         edit.record = &plan->layout.records[qsizetype(entry->index)];
         edit.entry = index;
         edit.spanEnd = qint64(edit.record->spanEnd);
@@ -408,7 +404,8 @@ ArchiveResult ArchiveRewrite::write(const ArchiveSink &sink, const ArchiveProgre
     // becomes of it, so that whoever shows the progress knows when to stop showing it.
     if (progress && !progress(0, total))
         return cancelled();
-    Rewrite rewrite{*plan->old, plan->layout, std::move(plan->edits), sink, progress};
+    Rewrite rewrite{*plan->old, plan->layout, std::move(plan->edits), *plan->packing, sink,
+                    progress};
     const ArchiveResult result = rewrite.run();
     if (result) {
         m_memo.m_layout = std::make_unique<ZipLayout>(std::move(plan->layout));
