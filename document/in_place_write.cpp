@@ -187,26 +187,20 @@ private:
     {
         if (const int error = write_at(m_fd, piece.data(), piece.size(), m_at); error != 0)
             return error;
+#ifdef SYNC_FILE_RANGE_WRITE
+        // The disk starts on each piece while the rest is made, so that the sync before the
+        // rename has little left to wait for; a system that cannot does it all then.
+        ::sync_file_range(m_fd, m_at, piece.size(), SYNC_FILE_RANGE_WRITE);
+#endif
         m_sum = piece_checksum(piece, m_sum);
         m_at += piece.size();
-#ifdef SYNC_FILE_RANGE_WRITE
-        // The disk starts on what is written while the rest is made, so that the sync before
-        // the rename has little left to wait for; a system that cannot does it all then.
-        if (m_at - m_started >= kStartWriting) {
-            ::sync_file_range(m_fd, m_started, m_at - m_started, SYNC_FILE_RANGE_WRITE);
-            m_started = m_at;
-        }
-#endif
         return 0;
     }
-
-    static constexpr qint64 kStartWriting = 8 * kFilePiece;
 
     int m_fd;
     QByteArray m_piece;
     qsizetype m_filled = 0;
     qint64 m_at = 0;
-    qint64 m_started = 0;
     quint64 m_sum = 0;
 };
 
