@@ -57,6 +57,23 @@ qint64 inflateInto(const ZipBytes &bytes, qint64 offset, qint64 packed, QByteArr
 ArchiveReader::ArchiveReader() = default;
 ArchiveReader::~ArchiveReader() = default;
 
+ArchiveMemo ArchiveReader::takeMemo()
+{
+    ArchiveMemo memo;
+    if (!m_layout)
+        return memo;
+    const qint64 start = qint64(m_layout->centralOffset);
+    memo.m_tableOfContents.resize(m_bytes->size() - start);
+    if (m_bytes->readAt(start, memo.m_tableOfContents.data(), memo.m_tableOfContents.size()))
+        memo.m_layout = std::move(m_layout);
+    else
+        memo.m_tableOfContents.clear();
+    m_layout.reset();
+    m_bytes.reset();
+    m_entries.clear();
+    return memo;
+}
+
 ArchiveResult ArchiveReader::adopt(std::unique_ptr<ZipBytes> bytes)
 {
     auto layout = std::make_unique<ZipLayout>();

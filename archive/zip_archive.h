@@ -57,6 +57,31 @@ struct ArchiveResult {
 // path, a drive letter, or a ".." step.
 bool is_unsafe_entry_name(const QString &name);
 
+// An archive's table of contents as a reader read it or a rewrite wrote it, so that the next
+// rewrite of that file need not read it again. It is used only while the file still ends in the
+// very bytes it was made from; otherwise the archive is read afresh.
+class ArchiveMemo
+{
+public:
+    ArchiveMemo();
+    ~ArchiveMemo();
+    ArchiveMemo(ArchiveMemo &&) noexcept;
+    ArchiveMemo &operator=(ArchiveMemo &&) noexcept;
+
+    bool isEmpty() const { return !m_layout; }
+    // What it holds, for a check against what a fresh read of the file finds.
+    const ZipLayout *layout() const { return m_layout.get(); }
+
+private:
+    friend class ArchiveReader;
+    friend class ArchiveRewrite;
+    // The layout, moved into layout, when bytes end in the table of contents it describes.
+    bool recall(const ZipBytes &bytes, ZipLayout &layout);
+
+    std::unique_ptr<ZipLayout> m_layout;
+    QByteArray m_tableOfContents; // the file's bytes from the central directory to its end
+};
+
 // An archive open for reading. Its table of contents is read once, so that reading many
 // entries does not read it again for each.
 class ArchiveReader
@@ -85,6 +110,10 @@ public:
     // unpacked, and one that unpacks to more than it declared is cut off there and refused.
     ArchiveResult read(const ArchiveEntry &entry, qint64 maxBytes, QByteArray &bytes);
 
+    // The table of contents as read, for the first rewrite of the archive; the reader reads no
+    // more after it.
+    ArchiveMemo takeMemo();
+
 private:
     ArchiveResult adopt(std::unique_ptr<ZipBytes> bytes);
     ArchiveResult readable(const ArchiveEntry &entry) const;
@@ -106,30 +135,6 @@ using ArchiveProgress = std::function<bool(qint64 done, qint64 total)>;
 // Takes the bytes of a new archive in order from its start; false when they cannot be kept,
 // which stops the work.
 using ArchiveSink = std::function<bool(QByteArrayView bytes)>;
-
-// What a rewrite learnt of the archive it made: the table of contents, so that the next rewrite
-// of that file need not read it again. It is used only while the file still ends in the very
-// bytes it was made with; otherwise the archive is read afresh.
-class ArchiveMemo
-{
-public:
-    ArchiveMemo();
-    ~ArchiveMemo();
-    ArchiveMemo(ArchiveMemo &&) noexcept;
-    ArchiveMemo &operator=(ArchiveMemo &&) noexcept;
-
-    bool isEmpty() const { return !m_layout; }
-    // What it holds, for a check against what a fresh read of the file finds.
-    const ZipLayout *layout() const { return m_layout.get(); }
-
-private:
-    friend class ArchiveRewrite;
-    // The layout, moved into layout, when bytes end in the table of contents it describes.
-    bool recall(const ZipBytes &bytes, ZipLayout &layout);
-
-    std::unique_ptr<ZipLayout> m_layout;
-    QByteArray m_tableOfContents; // the file's bytes from the central directory to its end
-};
 
 // An archive with some entries' bytes replaced, each packed with the method it had and dated
 // now. Every other entry keeps its local header, packed bytes, data descriptor and central

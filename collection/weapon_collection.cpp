@@ -11,7 +11,7 @@
 WeaponCollection::WeaponCollection(LoadedWeapons loaded, QObject *parent)
     : QObject(parent), m_source(loaded.source), m_archive(loaded.archive),
       m_records(std::move(loaded.records)), m_notLoaded(std::move(loaded.notLoaded)),
-      m_otherFiles(loaded.otherFiles)
+      m_otherFiles(loaded.otherFiles), m_archiveMemo(std::move(loaded.archiveMemo))
 {
     m_rowOfPath.reserve(size());
     QHash<QByteArray, int> columnOfBytes;

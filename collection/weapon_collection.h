@@ -29,6 +29,7 @@ struct LoadedWeapons {
     // Why nothing could be read at all (no such folder, not an archive); empty otherwise.
     QString failure;
     bool cancelled = false;
+    ArchiveMemo archiveMemo; // the archive's table of contents, for the first Save All
 };
 
 // One cell's change: before is empty when the weapon had no such key, so that applying adds the
@@ -53,8 +54,8 @@ public:
 
     const QString &source() const { return m_source; }
     bool isArchive() const { return m_archive; }
-    // What the last Save All into the archive learnt of it, so that the next need not read its
-    // table of contents again.
+    // The archive's table of contents as it was read, then as the last Save All wrote it, so
+    // that the next need not read it again.
     ArchiveMemo &archiveMemo() { return m_archiveMemo; }
     const QList<NotLoaded> &notLoaded() const { return m_notLoaded; }
     int otherFiles() const { return m_otherFiles; }

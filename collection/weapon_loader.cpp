@@ -154,6 +154,7 @@ void loadArchive(LoadedWeapons &loaded, LoadProgress &progress)
         else
             take(loaded, entry.name, bytes, {loaded.source, entry.name, {}, disk});
     }
+    loaded.archiveMemo = reader.takeMemo();
 }
 
 } // namespace
