@@ -5,6 +5,7 @@
 #include "collection/csv_exchange.h"
 #include "collection/save_all.h"
 #include "collection/weapon_loader.h"
+#include "document/careful_save.h"
 #include "document/weapon_file.h"
 #include "table/weapon_grid.h"
 #include "table/weapon_table_model.h"
@@ -287,9 +288,8 @@ void exportCsv(benchmark::State &state)
 {
     const auto weapons = loadTable(arsenal().folder);
     for (auto _ : state) {
-        QSaveFile file(arsenal().dir.filePath(QStringLiteral("all.csv")));
-        const QByteArray csv = export_csv(*weapons);
-        if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit())
+        if (!write_file_carefully(arsenal().dir.filePath(QStringLiteral("all.csv")),
+                                  export_csv(*weapons)))
             std::abort();
     }
 }

@@ -3,10 +3,10 @@
 #include "collection/csv_exchange.h"
 #include "collection/save_all.h"
 #include "collection/weapon_loader.h"
+#include "document/careful_save.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace
 {
@@ -82,9 +82,8 @@ int export_csv_command(const QString &source, const QString &output, FILE *out, 
             say(err, QStringLiteral("standard output"), QStringLiteral("it cannot be written."));
         return written ? 0 : 1;
     }
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
-        say(err, output, file.errorString());
+    if (const WeaponFileResult written = write_file_carefully(output, csv); !written) {
+        say(err, output, written.reason);
         return 1;
     }
     return 0;

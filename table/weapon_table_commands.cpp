@@ -8,6 +8,7 @@
 #include "collection/natural_order.h"
 #include "collection/save_all.h"
 #include "collection/tab_separated.h"
+#include "document/careful_save.h"
 #include "document/weapon_file.h"
 #include "ui/message_box.h"
 
@@ -21,7 +22,6 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSaveFile>
 #include <QStatusBar>
 
 #include <set>
@@ -137,11 +137,10 @@ void WeaponTable::mnuExportCsv_Click()
         return;
     const QByteArray csv =
         export_csv(*m_weapons, m_model->shownRecords(), m_model->shownKeyColumns());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
+    if (const WeaponFileResult written = write_file_carefully(path, csv); !written) {
         show_warning(this, kTitle,
-                     QStringLiteral("%1 cannot be written: %2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString()));
+                     QStringLiteral("The weapons were not exported to %1. %2")
+                         .arg(QDir::toNativeSeparators(path), written.reason));
         return;
     }
     say(QStringLiteral("%1 weapons exported.").arg(m_model->rowCount()));

@@ -7,6 +7,7 @@
 #include "collection/save_all.h"
 #include "collection/tab_separated.h"
 #include "collection/weapon_loader.h"
+#include "document/careful_save.h"
 #include "document/code_page.h"
 
 #include "../archive/zip_maker.h"
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 using Files = QMap<QString, QByteArray>;
 
@@ -519,9 +521,28 @@ void TestCollection::commandLine()
     std::fclose(errors);
 
     // The export of what is now on disk, to a file.
-    QCOMPARE(export_csv_command(dir.path(), dir.filePath("out.csv"), stdout, stderr), 0);
-    QCOMPARE(readBytes(dir.filePath("out.csv")),
-             "file,damage,name,speed\r\na.wpn," + aAfter.mid(9, 2) + ",Rifle,\r\nb.wpn,12,,3\r\n");
+    const QString exported = dir.filePath("out.csv");
+    const QByteArray expected =
+        "file,damage,name,speed\r\na.wpn," + aAfter.mid(9, 2) + ",Rifle,\r\nb.wpn,12,,3\r\n";
+    QCOMPARE(export_csv_command(dir.path(), exported, stdout, stderr), 0);
+    QCOMPARE(readBytes(exported), expected);
+    // Again onto a disk that takes only a few bytes: it fails, and the file stays whole.
+    ignore_file_size_signal();
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit before = limit;
+    limit.rlim_cur = 16;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    errors = std::tmpfile();
+    const int full = export_csv_command(dir.path(), exported, stdout, errors);
+    setrlimit(RLIMIT_FSIZE, &before);
+    QCOMPARE(full, 1);
+    QFile told;
+    QVERIFY(told.open(errors, QIODevice::ReadOnly) && told.seek(0));
+    QVERIFY(told.readAll().contains("out.csv"));
+    told.close();
+    std::fclose(errors);
+    QCOMPARE(readBytes(exported), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCollection)
