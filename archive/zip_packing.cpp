@@ -100,9 +100,7 @@ QByteArray rewritten_header(const QByteArray &old, qsizetype fixed, const Packed
 }
 
 PackingAhead::PackingAhead(QList<QByteArray> bytes, const ZipStamp &now)
-    : m_bytes(std::move(bytes)),
-      m_now(now),
-      m_packed(static_cast<size_t>(m_bytes.size())),
+    : m_bytes(std::move(bytes)), m_now(now), m_packed(static_cast<size_t>(m_bytes.size())),
       m_state(std::make_unique<std::atomic<int>[]>(static_cast<size_t>(m_bytes.size())))
 {
     m_helper = std::async(std::launch::async | std::launch::deferred, [this] { help(); });

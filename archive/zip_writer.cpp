@@ -105,7 +105,7 @@ struct Edit {
     qsizetype entry = 0;       // in ZipLayout::entries
     qsizetype replacement = 0; // in the bytes being packed
     quint16 method = 0;
-    qint64 spanEnd = 0;  // where the next entry, or the central directory, begins
+    qint64 spanEnd = 0; // where the next entry, or the central directory, begins
     PackedEntry written;
     // Where its new local header went, and the sizes of its new headers.
     qint64 newStart = 0;
@@ -404,8 +404,8 @@ ArchiveResult ArchiveRewrite::write(const ArchiveSink &sink, const ArchiveProgre
     // becomes of it, so that whoever shows the progress knows when to stop showing it.
     if (progress && !progress(0, total))
         return cancelled();
-    Rewrite rewrite{*plan->old, plan->layout, std::move(plan->edits), *plan->packing, sink,
-                    progress};
+    Rewrite rewrite{*plan->old,     plan->layout, std::move(plan->edits),
+                    *plan->packing, sink,         progress};
     const ArchiveResult result = rewrite.run();
     if (result) {
         m_memo.m_layout = std::make_unique<ZipLayout>(std::move(plan->layout));

@@ -79,8 +79,8 @@ void saveArchive(WeaponCollection &weapons, ChangeCheck &check, SaveReport &repo
     if (rows.isEmpty() || !check.mayWrite(weapons.record(rows.front()).origin, archive))
         return;
     DiskSnapshot disk;
-    if (const ArchiveResult written = write_archive_entries(weapons.source(), entries, &disk, {},
-                                                            &weapons.archiveMemo());
+    if (const ArchiveResult written =
+            write_archive_entries(weapons.source(), entries, &disk, {}, &weapons.archiveMemo());
         !written) {
         for (const int row : rows)
             report.failures.append({weapons.location(row), written.reason});

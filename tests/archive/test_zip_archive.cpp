@@ -41,8 +41,7 @@ bool knowsArchive(const ArchiveMemo &memo, const QString &path)
     ArchiveResult opened;
     const std::unique_ptr<ZipBytes> bytes = open_zip_file(path, opened);
     ZipLayout fresh;
-    return bytes && read_zip_layout(*bytes, fresh).ok() && memo.layout() &&
-           *memo.layout() == fresh;
+    return bytes && read_zip_layout(*bytes, fresh).ok() && memo.layout() && *memo.layout() == fresh;
 }
 
 const QList<MadeEntry> kArchive = {
@@ -165,8 +164,8 @@ private slots:
         for (int save = 0; save < 3; ++save) {
             if (save == 1)
                 QVERIFY(write_file(path, archive));
-            const ArchiveResult written = write_archive_entries(path, {{name, bytes}}, nullptr,
-                                                                {}, &memo);
+            const ArchiveResult written =
+                write_archive_entries(path, {{name, bytes}}, nullptr, {}, &memo);
             QVERIFY2(written.ok(), qPrintable(written.reason));
             QVERIFY(knowsArchive(memo, path));
         }
