@@ -62,8 +62,10 @@ bool timesTell(const DiskSnapshot &disk)
 }
 
 // Reads until the end of the file, but never more than one byte past the limit, so that a file
-// growing while it is read cannot take more memory than the largest weapon file.
-int readAll(int fd, qint64 expected, QByteArray &bytes)
+// growing while it is read cannot take more memory than the largest weapon file. info gets the
+// file's status once the bytes are in. A read that brings less than was asked for ends it when
+// the status agrees, which spares most files the read that would find nothing more.
+int readAll(int fd, qint64 expected, QByteArray &bytes, struct stat &info)
 {
     bytes.resize(std::min(expected, kMaxWeaponFileBytes) + 1);
     qint64 got = 0;
@@ -76,11 +78,20 @@ int readAll(int fd, qint64 expected, QByteArray &bytes)
         if (step == 0)
             break;
         got += step;
-        if (got == bytes.size() && got <= kMaxWeaponFileBytes)
-            bytes.resize(std::min<qint64>(got * 2, kMaxWeaponFileBytes + 1));
+        if (got == bytes.size()) {
+            if (got <= kMaxWeaponFileBytes)
+                bytes.resize(std::min<qint64>(got * 2, kMaxWeaponFileBytes + 1));
+            continue;
+        }
+        if (::fstat(fd, &info) != 0)
+            return errno;
+        if (info.st_size == got) {
+            bytes.resize(got);
+            return 0;
+        }
     }
     bytes.resize(got);
-    return 0;
+    return ::fstat(fd, &info) == 0 ? 0 : errno;
 }
 
 // Runs pread or pwrite until size bytes have moved; gives 0, or the errno of the step that failed.
@@ -216,16 +227,14 @@ WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskS
         return cannotRead(errno);
     if (WeaponFileResult refused = refusal(info); !refused)
         return refused;
-    if (const int error = readAll(file.fd(), info.st_size, bytes); error != 0)
+    // Its times after the read, so that a change made while it was read shows as one.
+    if (const int error = readAll(file.fd(), info.st_size, bytes, info); error != 0)
         return cannotRead(error);
     if (bytes.size() > kMaxWeaponFileBytes) {
         bytes.clear();
         info.st_size = kMaxWeaponFileBytes + 1;
         return refusal(info);
     }
-    // Its times after the read, so that a change made while it was read shows as one.
-    if (::fstat(file.fd(), &info) != 0)
-        return cannotRead(errno);
     disk = snapshot_of(info, bytes_checksum(bytes));
     return {};
 }
