@@ -226,6 +226,9 @@ int SaveSource::writeTo(int fd, quint64 &sum, const std::function<int()> &afterP
             return error;
         if (error = write_at(fd, data, n, at); error != 0)
             return error;
+#ifdef SYNC_FILE_RANGE_WRITE
+        ::sync_file_range(fd, at, n, SYNC_FILE_RANGE_WRITE);
+#endif
         sum = piece_checksum(QByteArrayView(data, n), sum);
         if (error = afterPiece ? afterPiece() : 0; error != 0)
             return error;
