@@ -108,7 +108,7 @@ void loadFolder(LoadedWeapons &loaded, LoadProgress &progress)
         const QString &path = scan.paths[i];
         QByteArray bytes;
         DiskSnapshot disk;
-        const WeaponFileResult read = read_regular_file(file, bytes, disk);
+        const WeaponFileResult read = read_listed_file(file, bytes, disk);
         if (read.status == WeaponFileStatus::CannotRead)
             loaded.notLoaded.append({path, read.reason});
         else if (!read)

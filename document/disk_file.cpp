@@ -207,19 +207,17 @@ DiskSnapshot snapshot_of(const struct stat &info, quint64 checksum)
             now()};
 }
 
-WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskSnapshot &disk)
+namespace
+{
+
+// Opens and reads the file at name, which was seen to be a regular file of a size a weapon file
+// may have. Something else may stand there by now: what counts is what was opened, and
+// O_NONBLOCK keeps a named pipe slipped in meanwhile from holding the open.
+WeaponFileResult readSeenFile(const QByteArray &name, QByteArray &bytes, DiskSnapshot &disk)
 {
     bytes.clear();
-    const QByteArray name = QFile::encodeName(path);
     struct stat info {
     };
-    // The type is known before the file is opened: opening a device can have effects of its own.
-    if (::stat(name.constData(), &info) != 0)
-        return cannotRead(errno);
-    if (WeaponFileResult refused = refusal(info); !refused)
-        return refused;
-    // Something else may stand at the path by now; what counts is what was opened, and
-    // O_NONBLOCK keeps a named pipe slipped in meanwhile from holding the open.
     const Descriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.fd() < 0)
         return cannotRead(errno);
@@ -237,6 +235,27 @@ WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskS
     }
     disk = snapshot_of(info, bytes_checksum(bytes));
     return {};
+}
+
+} // namespace
+
+WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskSnapshot &disk)
+{
+    bytes.clear();
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {
+    };
+    // The type is known before the file is opened: opening a device can have effects of its own.
+    if (::stat(name.constData(), &info) != 0)
+        return cannotRead(errno);
+    if (WeaponFileResult refused = refusal(info); !refused)
+        return refused;
+    return readSeenFile(name, bytes, disk);
+}
+
+WeaponFileResult read_listed_file(const QString &path, QByteArray &bytes, DiskSnapshot &disk)
+{
+    return readSeenFile(QFile::encodeName(path), bytes, disk);
 }
 
 DiskSnapshot disk_snapshot(const QString &path)

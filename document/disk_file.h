@@ -55,3 +55,7 @@ DiskSnapshot snapshot_of(const struct stat &info, quint64 checksum);
 // kMaxWeaponFileBytes. Anything else is refused before a byte is read, and no step can block, so
 // that a named pipe or a device cannot hang or flood the program. disk describes what was read.
 WeaponFileResult read_regular_file(const QString &path, QByteArray &bytes, DiskSnapshot &disk);
+// The same for a file that a folder's listing has just shown to be a regular file: the listing
+// stands for the look before the open, and anything else found there once it is open is refused
+// all the same.
+WeaponFileResult read_listed_file(const QString &path, QByteArray &bytes, DiskSnapshot &disk);

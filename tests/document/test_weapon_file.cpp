@@ -1,9 +1,11 @@
 #include "document/careful_save.h"
+#include "document/disk_file.h"
 #include "document/weapon_file.h"
 #include "tests/document/test_support.h"
 
 #include <QRandomGenerator>
 
+#include <functional>
 #include <future>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -56,24 +58,33 @@ static bool makeSpecial(const QString &what, const QString &path)
     return false;
 }
 
-// The load runs on a thread of its own, so that a load that blocks fails the test instead of
+// The work runs on a thread of its own, so that work that blocks fails the test instead of
 // hanging it; that thread is then left behind, blocked, until the program ends.
-static std::optional<WeaponFileResult> loadWithin(const QString &path, WeaponOrigin *origin)
+template <typename Result>
+static std::optional<Result> withinASecond(const std::function<Result()> &work)
 {
-    auto done = std::make_shared<std::promise<std::pair<WeaponFileResult, WeaponOrigin>>>();
-    std::future<std::pair<WeaponFileResult, WeaponOrigin>> result = done->get_future();
-    std::thread([done, path] {
-        WeaponTree tree;
-        WeaponOrigin read;
-        const WeaponFileResult loaded = load_weapon(tree, path, &read);
-        done->set_value({loaded, read});
-    }).detach();
+    auto done = std::make_shared<std::promise<Result>>();
+    std::future<Result> result = done->get_future();
+    std::thread([done, work] { done->set_value(work()); }).detach();
     if (result.wait_for(std::chrono::seconds(1)) != std::future_status::ready)
         return std::nullopt;
-    auto [loaded, read] = result.get();
+    return result.get();
+}
+
+static std::optional<WeaponFileResult> loadWithin(const QString &path, WeaponOrigin *origin)
+{
+    using Loaded = std::pair<WeaponFileResult, WeaponOrigin>;
+    const auto loaded = withinASecond<Loaded>([path] {
+        WeaponTree tree;
+        WeaponOrigin read;
+        const WeaponFileResult result = load_weapon(tree, path, &read);
+        return Loaded{result, read};
+    });
+    if (!loaded)
+        return std::nullopt;
     if (origin)
-        *origin = read;
-    return loaded;
+        *origin = loaded->second;
+    return loaded->first;
 }
 
 class TestWeaponFile : public QObject
@@ -218,6 +229,17 @@ private slots:
         QCOMPARE(result->status, status);
         QVERIFY(result->reason.contains(says));
         QCOMPARE(origin.disk.size, result->ok() ? kMaxWeaponFileBytes : -1);
+        // A folder's listing stands for the look before the open; what is found once it is
+        // open is refused all the same. (A socket cannot be opened at all.)
+        if (what != "socket") {
+            const auto listed = withinASecond<WeaponFileResult>([opened] {
+                QByteArray bytes;
+                DiskSnapshot disk;
+                return read_listed_file(opened, bytes, disk);
+            });
+            QVERIFY2(listed, "the read did not return within a second");
+            QCOMPARE(listed->status, status);
+        }
     }
     // The file is edited and saved through its origin: every byte after the first line's end is
     // written back as it was read, behind the edited line and CR LF.
