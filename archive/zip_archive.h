@@ -68,7 +68,6 @@ public:
     ArchiveMemo(ArchiveMemo &&) noexcept;
     ArchiveMemo &operator=(ArchiveMemo &&) noexcept;
 
-    bool isEmpty() const { return !m_layout; }
     // What it holds, for a check against what a fresh read of the file finds.
     const ZipLayout *layout() const { return m_layout.get(); }
 
