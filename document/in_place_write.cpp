@@ -145,6 +145,20 @@ void removeBackup(const QString &name)
         sync_folder(QFileInfo(name).absolutePath());
 }
 
+// Writes one piece of the new content at at, and carries the checksum on over it; 0 or errno.
+// The disk starts on each piece while the rest is made, so that the sync before the rename has
+// little left to wait for; a system that cannot does it all then.
+int writePiece(int fd, QByteArrayView piece, qint64 at, quint64 &sum)
+{
+    if (const int error = write_at(fd, piece.data(), piece.size(), at); error != 0)
+        return error;
+#ifdef SYNC_FILE_RANGE_WRITE
+    ::sync_file_range(fd, at, piece.size(), SYNC_FILE_RANGE_WRITE);
+#endif
+    sum = piece_checksum(piece, sum);
+    return 0;
+}
+
 // Gathers what a writer produces into whole pieces, so that the checksum comes out the same as
 // for bytes read back from the file, and writes each piece as it fills.
 class PieceSink : public ContentSink
@@ -185,14 +199,8 @@ public:
 private:
     int put(QByteArrayView piece)
     {
-        if (const int error = write_at(m_fd, piece.data(), piece.size(), m_at); error != 0)
+        if (const int error = writePiece(m_fd, piece, m_at, m_sum); error != 0)
             return error;
-#ifdef SYNC_FILE_RANGE_WRITE
-        // The disk starts on each piece while the rest is made, so that the sync before the
-        // rename has little left to wait for; a system that cannot does it all then.
-        ::sync_file_range(m_fd, m_at, piece.size(), SYNC_FILE_RANGE_WRITE);
-#endif
-        m_sum = piece_checksum(piece, m_sum);
         m_at += piece.size();
         return 0;
     }
@@ -224,12 +232,8 @@ int SaveSource::writeTo(int fd, quint64 &sum, const std::function<int()> &afterP
         const char *data = piece(at, n, buffer, error);
         if (!data)
             return error;
-        if (error = write_at(fd, data, n, at); error != 0)
+        if (error = writePiece(fd, QByteArrayView(data, n), at, sum); error != 0)
             return error;
-#ifdef SYNC_FILE_RANGE_WRITE
-        ::sync_file_range(fd, at, n, SYNC_FILE_RANGE_WRITE);
-#endif
-        sum = piece_checksum(QByteArrayView(data, n), sum);
         if (error = afterPiece ? afterPiece() : 0; error != 0)
             return error;
     }
